@@ -35,6 +35,7 @@ struct State {
   std::vector<MessageBoxShown> messageBoxes;
   std::vector<std::string> sentBodies;
   std::vector<std::string> writtenBodies;
+  std::vector<INTERNET_BUFFERSA> sendRecords;
   std::uintptr_t nextHandle = 1;
   std::set<std::uintptr_t> internetHandles;
   std::map<std::uintptr_t, std::string> requestBodies;  // request handle -> unread body
@@ -159,6 +160,7 @@ std::vector<Call> CallsTo(const std::string& function) {
 const std::vector<MessageBoxShown>& MessageBoxes() { return state().messageBoxes; }
 const std::vector<std::string>& SentBodies() { return state().sentBodies; }
 const std::vector<std::string>& WrittenBodies() { return state().writtenBodies; }
+const std::vector<INTERNET_BUFFERSA>& SendRecords() { return state().sendRecords; }
 
 int OpenInternetHandles() { return static_cast<int>(state().internetHandles.size()); }
 int OpenFileHandles() { return static_cast<int>(state().fileHandles.size()); }
@@ -216,9 +218,10 @@ HINTERNET WINAPI HttpOpenRequestA(HINTERNET connection, LPCSTR verb, LPCSTR obje
                                Num(context)});
   if (rule) return standin::FailedHandle(rule);
   if (!standin::IsOpenInternetHandle(connection)) return nullptr;
+  // The responder may throw; no handle exists until it has answered.
+  std::string body = standin::NextResponse(objectName ? objectName : "");
   HINTERNET request = standin::NewInternetHandle();
-  standin::state().requestBodies[reinterpret_cast<std::uintptr_t>(request)] =
-      standin::NextResponse(objectName ? objectName : "");
+  standin::state().requestBodies[reinterpret_cast<std::uintptr_t>(request)] = std::move(body);
   return request;
 }
 
@@ -254,6 +257,7 @@ BOOL WINAPI HttpSendRequestExA(HINTERNET request, LPINTERNET_BUFFERSA buffersIn,
   std::string in = buffersIn ? "size=" + Num(buffersIn->dwStructSize) +
                                    (buffersIn->Next ? " next" : " next=null")
                              : std::string("<null>");
+  if (buffersIn) standin::state().sendRecords.push_back(*buffersIn);
   if (standin::Record("HttpSendRequestExA",
                       {HandleName(request), in, Ptr(buffersOut), Num(flags), Num(context)}))
     return FALSE;

@@ -248,3 +248,27 @@ TEST(ResultBuffer, ALineThatFillsTheBufferExactlyStopsFurtherLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ParseCommandTest, NoExceptionCrossesTheExport) {
+  standin::SetSendMessageHandler([](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+    throw std::bad_alloc();
+  });
+  EXPECT_EQ(Run("/xtrn", "fr_en"), 1);
+  EXPECT_EQ(DisplayToastExport("m", "t", 0, FALSE), 0);
+  EXPECT_EQ(DisplayToastWExport(u"m", u"t", 0, FALSE), 0);
+  EXPECT_TRUE(Untouched());
+}
+
+TEST_F(ParseCommandTest, AChunkWhoseRequestThrowsIsReportedAsFailed) {
+  int requests = 0;
+  standin::SetResponder([&](const std::string& path) -> std::string {
+    if (++requests == 1) throw std::bad_alloc();
+    return EchoText(path);
+  });
+  ASSERT_EQ(Run("/xtrn", "fr_en " + Words(200)), 1);
+  EXPECT_EQ(Lines(Result()), (std::vector<std::string>{TRANSLATION_FAILED_TEXT, Words(200).substr(140)}));
+}
+
+}  // namespace
