@@ -28,6 +28,10 @@ static_assert(offsetof(ToastRecord, title) == 0 && offsetof(ToastRecord, message
                   offsetof(ToastRecord, param) == 8 && offsetof(ToastRecord, flag) == 12 &&
                   offsetof(ToastRecord, reserved) == 16,
               "field offsets the host relies on");
+#elif defined(_WIN64)
+static_assert(offsetof(ToastRecord, message) == 8 && offsetof(ToastRecord, param) == 16 &&
+                  offsetof(ToastRecord, flag) == 20 && offsetof(ToastRecord, reserved) == 24,
+              "field offsets the 64-bit host stand-in relies on");
 #endif
 
 // Broadcast a toast and return what SendMessageA returned. The message is copied, cut to 255
