@@ -55,6 +55,8 @@ const std::vector<MessageBoxShown>& MessageBoxes();
 // Bytes handed to HttpSendRequestA as optional data and to InternetWriteFile, per call.
 const std::vector<std::string>& SentBodies();
 const std::vector<std::string>& WrittenBodies();
+// Copies of the buffers record handed to each HttpSendRequestExA as its input.
+const std::vector<INTERNET_BUFFERSA>& SendRecords();
 
 int OpenInternetHandles();
 int OpenFileHandles();
