@@ -2,9 +2,9 @@
 """The plug-in's registration, its entry points without work, its About box and its toasts, end
 to end: the 64-bit plug-in driven by plugin-host under Wine, no network needed.
 
-Each suite feeds all its steps to one plugin-host process through standard input (Wine costs
-about a second per process) and compares what the host printed for each step with what that step
-must produce, event by event.
+The suites named on the command line feed all their steps to one plugin-host process through
+standard input (Wine costs a second or more per process) and compare what the host printed for
+each step with what that step must produce, event by event.
 """
 
 import argparse
@@ -268,10 +268,14 @@ def main():
     parser.add_argument("--dll", required=True)
     parser.add_argument("--service-url", required=True, help="address the help text shows")
     parser.add_argument("--timeout", type=float, default=120)
-    parser.add_argument("suite", choices=sorted(SUITES))
+    parser.add_argument("suites", nargs="+", choices=sorted(SUITES))
     args = parser.parse_args()
 
-    startup, steps = SUITES[args.suite](args.service_url.encode())
+    startup, steps = None, []
+    for suite in args.suites:
+        suite_startup, suite_steps = SUITES[suite](args.service_url.encode())
+        startup = startup or suite_startup
+        steps += suite_steps
     completed = subprocess.run([args.wine_run, args.host, args.dll],
                                input=b"".join(step + b"\n" for step, _ in steps),
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
@@ -293,7 +297,7 @@ def main():
 
     for failure in failures:
         print(failure)
-    print("%s: %d steps, %d failures" % (args.suite, len(steps), len(failures)))
+    print("%s: %d steps, %d failures" % (" ".join(args.suites), len(steps), len(failures)))
     return 1 if failures else 0
 
 
