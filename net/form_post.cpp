@@ -7,11 +7,11 @@
 
 using namespace client_error;
 
-const char* const FORM_CONTENT_TYPE = "Content-Type: application/x-www-form-urlencoded\r\n";
-
 namespace {
 
-constexpr DWORD FORM_CONTENT_TYPE_LENGTH = 49;
+constexpr char CONTENT_TYPE_LINE[] = "Content-Type: application/x-www-form-urlencoded\r\n";
+constexpr DWORD CONTENT_TYPE_LENGTH = sizeof CONTENT_TYPE_LINE - 1;
+static_assert(CONTENT_TYPE_LENGTH == 49, "the header line's documented length");
 
 // Counted in 64 bits so that no sum of lengths can wrap below the room it needs.
 std::uint64_t FormLength(const std::list<std::unique_ptr<FormField>>& fields) {
@@ -22,6 +22,8 @@ std::uint64_t FormLength(const std::list<std::unique_ptr<FormField>>& fields) {
 }
 
 }  // namespace
+
+const char* const FORM_CONTENT_TYPE = CONTENT_TYPE_LINE;
 
 DWORD FormField::WritePair(char* destination) const {
   std::memcpy(destination, name.data(), name.size());
@@ -56,7 +58,7 @@ bool InternetClient::RequestPost(const char* path, const char* referrer) {
   const DWORD sent = WriteFormBody(body.get(), static_cast<DWORD>(length + 1));
 
   // 12168: WinINet sent the form and now wants a redirect confirmed; the form went out.
-  if (!HttpSendRequestA(request_, FORM_CONTENT_TYPE, FORM_CONTENT_TYPE_LENGTH, body.get(), sent) &&
+  if (!HttpSendRequestA(request_, FORM_CONTENT_TYPE, CONTENT_TYPE_LENGTH, body.get(), sent) &&
       GetLastError() != ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION)
     Raise(REQUEST_FAILED);
   return true;

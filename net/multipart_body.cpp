@@ -11,7 +11,27 @@ using namespace client_error;
 
 namespace {
 
-constexpr DWORD CLOSING_EXTRA = 6;  // "--" before the boundary, "--\r\n" after it
+// The pieces around boundary, name, value and path. The plan counts parts from the same pieces
+// that the writer copies, so the block always holds what is written.
+constexpr char DASHES[] = "--";
+constexpr char DISPOSITION[] = "\r\nContent-Disposition: form-data; name=\"";
+constexpr char FILENAME[] = "\"; filename=\"";
+constexpr char HEADER_END[] = "\"\r\n\r\n";
+constexpr char CRLF[] = "\r\n";
+constexpr char CLOSING_END[] = "--\r\n";
+
+template <std::size_t N>
+constexpr std::size_t Length(const char (&)[N]) {
+  return N - 1;
+}
+
+constexpr std::size_t PLAIN_PART_FIXED =
+    Length(DASHES) + Length(DISPOSITION) + Length(HEADER_END) + Length(CRLF);
+constexpr std::size_t FILE_HEADER_FIXED =
+    Length(DASHES) + Length(DISPOSITION) + Length(FILENAME) + Length(HEADER_END);
+constexpr std::size_t CLOSING_FIXED = Length(DASHES) + Length(CLOSING_END);
+static_assert(PLAIN_PART_FIXED == 49 && FILE_HEADER_FIXED == 60 && CLOSING_FIXED == 6,
+              "the part formats' documented lengths");
 
 // A file as the body's sizing saw it. An unreadable file's part is its header alone.
 struct FileMeasure {
@@ -51,16 +71,17 @@ BodyPlan PlanBody(const std::list<std::unique_ptr<FormField>>& fields,
     const std::uint64_t texts = boundaryLength + field->name.size() + field->value.size();
     if (!field->isFile) {
       plan.estimate += PLAIN_PART_ALLOWANCE;
-      plan.exactLength += 49 + texts;
+      plan.exactLength += PLAIN_PART_FIXED + texts;
       continue;
     }
     const FileMeasure measure = MeasureFile(field->value);
     // A failed measure counts as INVALID_FILE_SIZE and so wraps to an allowance of 6143.
     plan.estimate += measure.size + FILE_PART_ALLOWANCE;
-    plan.exactLength += 60 + texts + (measure.readable ? std::uint64_t{measure.size} + 2 : 0);
+    plan.exactLength +=
+        FILE_HEADER_FIXED + texts + (measure.readable ? std::uint64_t{measure.size} + 2 : 0);
     plan.files.push_back(measure);
   }
-  plan.exactLength += boundaryLength + CLOSING_EXTRA;
+  plan.exactLength += boundaryLength + CLOSING_FIXED;
   return plan;
 }
 
@@ -72,26 +93,26 @@ char* Append(char* at, const char* text) { return Append(at, text, std::strlen(t
 char* Append(char* at, const std::string& text) { return Append(at, text.data(), text.size()); }
 
 char* AppendDispositionStart(char* at, const char* boundary, const std::string& name) {
-  at = Append(at, "--");
+  at = Append(at, DASHES);
   at = Append(at, boundary);
-  at = Append(at, "\r\nContent-Disposition: form-data; name=\"");
+  at = Append(at, DISPOSITION);
   return Append(at, name);
 }
 
 DWORD WritePlainPart(const FormField& field, char* destination, const char* boundary) {
   char* at = AppendDispositionStart(destination, boundary, field.name);
-  at = Append(at, "\"\r\n\r\n");
+  at = Append(at, HEADER_END);
   at = Append(at, field.value);
-  at = Append(at, "\r\n");
+  at = Append(at, CRLF);
   *at = '\0';  // overwritten by whatever follows the part
   return static_cast<DWORD>(at - destination);
 }
 
 DWORD WriteFileHeader(const FormField& field, char* destination, const char* boundary) {
   char* at = AppendDispositionStart(destination, boundary, field.name);
-  at = Append(at, "\"; filename=\"");
+  at = Append(at, FILENAME);
   at = Append(at, field.value);
-  at = Append(at, "\"\r\n\r\n");
+  at = Append(at, HEADER_END);
   return static_cast<DWORD>(at - destination);
 }
 
@@ -123,7 +144,7 @@ DWORD WriteFilePart(const FormField& field, char* destination, const char* bound
   const DWORD size = GetFileSize(file.get(), nullptr);
   const DWORD limit = measured ? std::min(size, measured->size) : size;
   const DWORD count = ReadContent(file.get(), destination + header, limit);
-  Append(destination + header + count, "\r\n");
+  Append(destination + header + count, CRLF);
   return header + count + 2;
 }
 
@@ -153,9 +174,9 @@ DWORD InternetClient::BuildMultipartBody(char** body, const char* boundary) cons
     at += field->isFile ? WriteFilePart(*field, at, boundary, &*measure++)
                         : WritePlainPart(*field, at, boundary);
   }
-  at = Append(at, "--");
+  at = Append(at, DASHES);
   at = Append(at, boundary, boundaryLength);
-  at = Append(at, "--\r\n");
+  at = Append(at, CLOSING_END);
   return static_cast<DWORD>(at - block);
 }
 

@@ -7,13 +7,12 @@
 
 using namespace client_error;
 
-const char* const MULTIPART_BOUNDARY = "--MULTI-PARTS-FORM-DATA-BOUNDARY";
-const char* const MULTIPART_CONTENT_TYPE =
-    "Content-Type: multipart/form-data; boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY\r\n";
-
 namespace {
 
-constexpr DWORD MULTIPART_CONTENT_TYPE_LENGTH = 78;
+constexpr char CONTENT_TYPE_LINE[] =
+    "Content-Type: multipart/form-data; boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY\r\n";
+constexpr DWORD CONTENT_TYPE_LENGTH = sizeof CONTENT_TYPE_LINE - 1;
+static_assert(CONTENT_TYPE_LENGTH == 78, "the header line's documented length");
 constexpr std::size_t CONTENT_LENGTH_HEADER_CAPACITY = 1024;
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -26,10 +25,13 @@ INTERNET_BUFFERSA sendRecord;
 
 }  // namespace
 
+const char* const MULTIPART_BOUNDARY = "--MULTI-PARTS-FORM-DATA-BOUNDARY";
+const char* const MULTIPART_CONTENT_TYPE = CONTENT_TYPE_LINE;
+
 bool InternetClient::RequestPostMultipart(const char* path, const char* referrer) {
   OpenRequest("POST", path, referrer, PostRequestFlags());
-  RaiseIfFalse(HttpAddRequestHeadersA(request_, MULTIPART_CONTENT_TYPE,
-                                      MULTIPART_CONTENT_TYPE_LENGTH, HTTP_ADDREQ_FLAG_ADD_IF_NEW),
+  RaiseIfFalse(HttpAddRequestHeadersA(request_, MULTIPART_CONTENT_TYPE, CONTENT_TYPE_LENGTH,
+                                      HTTP_ADDREQ_FLAG_ADD_IF_NEW),
                ADDITIONAL_HEADER_FAILED);
   ApplyCookies(path);
 
