@@ -1,0 +1,35 @@
+// Defaults and limits of the translation service, in one place.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+
+namespace service {
+
+inline constexpr const char* kDefaultListen = "localhost:80";
+inline constexpr const char* kDefaultModesDir = "/usr/share/apertium/modes";
+
+// Requests are pivoted through this language when no direct pair is installed.
+inline constexpr const char* kPivotLanguage = "es";
+
+// A 4079-byte chunk percent-encoded is about 12 KiB; anything longer than this is refused (414).
+inline constexpr std::size_t kMaxTargetLength = 64 * 1024;
+
+// One exchange with a warm pipeline: a base plus an allowance per KiB of input, so a hung
+// program is noticed quickly while a 64 KiB text still has time to pass.
+inline constexpr std::chrono::milliseconds kExchangeTimeoutBase{5000};
+inline constexpr std::chrono::milliseconds kExchangeTimeoutPerKiB{100};
+
+// A cold pipeline loads its dictionaries first; on a busy machine that takes seconds.
+inline constexpr std::chrono::milliseconds kStartupTimeout{30000};
+
+// How long a child may take to leave after its input closes, and after SIGTERM.
+inline constexpr std::chrono::milliseconds kExitGrace{500};
+inline constexpr std::chrono::milliseconds kTerminateGrace{500};
+
+// A program's usage text must arrive within this to learn whether it takes -z.
+inline constexpr std::chrono::milliseconds kProbeTimeout{3000};
+
+inline constexpr int kHttpThreads = 16;
+
+}  // namespace service
