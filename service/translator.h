@@ -1,0 +1,83 @@
+// The language pairs the service offers and the warm pipelines that translate them.
+#pragma once
+
+#include "apertium_mode.h"
+#include "pipeline.h"
+#include "service_config.h"
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace service {
+
+struct LanguagePair {
+  std::string code;                // as the plug-in writes it, e.g. "fr_en"
+  std::vector<std::string> modes;  // one mode, or two through the pivot language
+  std::string description;         // e.g. "French to English (through Spanish)"
+};
+
+// Every code the modes reach: each mode directly, and through the pivot language where no
+// direct mode exists. Sorted by code.
+std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes,
+                                    std::string_view pivot = kPivotLanguage);
+
+struct TranslatorOptions {
+  std::string modes_dir = kDefaultModesDir;
+  // Codes to offer; empty offers every code the installed modes reach.
+  std::vector<std::string> codes;
+  std::chrono::milliseconds exchange_timeout = kExchangeTimeoutBase;
+  std::chrono::milliseconds startup_timeout = kStartupTimeout;
+};
+
+struct Translation {
+  bool ok = false;
+  std::string text;     // UTF-8
+  std::string problem;  // why not, when !ok; never holds the text
+};
+
+class Translator {
+ public:
+  // Finds the installed modes, starts the pipelines of the offered pairs and returns once
+  // each has answered a first request. Pairs whose pipelines do not start are left out.
+  explicit Translator(TranslatorOptions options = {});
+  Translator(const Translator&) = delete;
+  Translator& operator=(const Translator&) = delete;
+  ~Translator();
+
+  const std::vector<LanguagePair>& Pairs() const { return pairs_; }
+  const LanguagePair* Find(std::string_view code) const;
+
+  // Translates UTF-8 text. Requests for one mode take turns on its pipeline; different
+  // modes run in parallel. A pipeline that dies is restarted and the request tried once
+  // more; one that stops answering is restarted and the request fails. Either way the
+  // call returns within about twice the exchange timeout plus a restart.
+  Translation Translate(const LanguagePair& pair, std::string_view text);
+
+  // The process ids of a mode's pipeline, for tests that break it.
+  std::vector<pid_t> PipelinePids(const std::string& mode) const;
+
+ private:
+  struct Slot {
+    Mode mode;
+    mutable std::mutex mutex;
+    std::unique_ptr<Pipeline> pipeline;
+  };
+
+  bool Exchange(Slot& slot, std::string_view stream, std::string& output, std::string& problem);
+  // Replaces the slot's pipeline with a fresh one that has answered a first request.
+  bool Restart(Slot& slot);
+  bool WarmUp(Slot& slot);
+
+  TranslatorOptions options_;
+  std::map<std::string, std::unique_ptr<Slot>, std::less<>> slots_;
+  std::vector<LanguagePair> pairs_;
+};
+
+}  // namespace service
