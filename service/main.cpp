@@ -1,0 +1,102 @@
+// translation-service: answers GET /tr?trtext=TEXT&lp=CODE with the translation of TEXT
+// between the markers the plug-in looks for, translating with warm Apertium pipelines.
+#include "http_service.h"
+#include "log.h"
+#include "service_config.h"
+#include "translator.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <thread>
+
+namespace {
+
+const char kUsage[] =
+    "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
+    "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
+    "  --modes DIR         the Apertium modes to look for pairs in (default %s)\n"
+    "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n";
+
+std::vector<std::string> SplitCodes(const std::string& list) {
+  std::vector<std::string> codes;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    if (comma > start) codes.push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return codes;
+}
+
+int Usage(FILE* stream, int status) {
+  std::fprintf(stream, kUsage, service::kDefaultListen, service::kDefaultModesDir);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string listen = service::kDefaultListen;
+  service::TranslatorOptions options;
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (argument == "--help" || argument == "-h") return Usage(stdout, 0);
+    if (i + 1 >= argc) return Usage(stderr, 2);
+    if (argument == "--listen") {
+      listen = argv[++i];
+    } else if (argument == "--modes") {
+      options.modes_dir = argv[++i];
+    } else if (argument == "--pairs") {
+      options.codes = SplitCodes(argv[++i]);
+    } else {
+      return Usage(stderr, 2);
+    }
+  }
+  auto address = service::ParseListenAddress(listen);
+  if (!address) {
+    std::fprintf(stderr, "translation-service: not HOST:PORT: %s\n", listen.c_str());
+    return 2;
+  }
+
+  // Every thread inherits this mask, so only the waiter below sees these signals.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop_signals, signal_number);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  try {
+    service::Translator translator(options);
+    if (translator.Pairs().empty()) {
+      service::LogLine("no language pair can be served from " + options.modes_dir);
+      return 1;
+    }
+    service::HttpService http(translator);
+    int port = http.Bind(*address);
+    std::string codes;
+    for (const auto& pair : translator.Pairs()) codes += (codes.empty() ? "" : " ") + pair.code;
+    std::string host = address->ipv6 ? "[" + address->host + "]" : address->host;
+    service::LogLine("ready on http://" + host + ":" + std::to_string(port) + "/ with " +
+                     std::to_string(translator.Pairs().size()) + " pairs: " + codes);
+
+    std::thread waiter([&http, &stop_signals] {
+      int received = 0;
+      sigwait(&stop_signals, &received);
+      http.Stop();
+    });
+    http.Run();
+    // Run also ends without a signal when the listening socket fails; wake the waiter.
+    pthread_kill(waiter.native_handle(), SIGTERM);
+    waiter.join();
+    service::LogLine("stopped");
+  } catch (const std::exception& failure) {
+    service::LogLine(failure.what());
+    return 1;
+  }
+  return 0;
+}

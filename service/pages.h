@@ -1,0 +1,35 @@
+// The HTML the service answers with.
+#pragma once
+
+#include "translator.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace service {
+
+// Where the plug-in cuts the translation out of the page, byte for byte.
+inline constexpr std::string_view kTranslationStartMarker =
+    "<td bgcolor=white class=s><div style=padding:10px;>";
+inline constexpr std::string_view kTranslationEndMarker = "</div></td>";
+
+// Escapes only '<': that alone keeps text from adding markup or ending the translation
+// early, and everything else reaches the plug-in as it stands.
+std::string EscapeTranslation(std::string_view text);
+
+// Escapes & < > " for text in ordinary markup.
+std::string EscapeHtml(std::string_view text);
+
+// A page with the (escaped) translation between the markers. Its own markup is ASCII, so the
+// translation's bytes may be in any ASCII-compatible encoding.
+std::string ResultPage(std::string_view escaped_translation);
+
+// A page that explains a problem, in UTF-8, without the start marker.
+std::string MessagePage(std::string_view title, std::string_view message,
+                        const std::vector<LanguagePair>& pairs);
+
+// The form that submits to /tr, with the list of pairs.
+std::string IndexPage(const std::vector<LanguagePair>& pairs);
+
+}  // namespace service
