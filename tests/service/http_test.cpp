@@ -2,6 +2,7 @@
 #include "service_test_support.h"
 
 #include "service/pages.h"
+#include "service/text_encoding.h"
 
 #include <signal.h>
 
@@ -39,7 +40,37 @@ TEST_F(HttpTest, TranslatesDirectReverseAndPivotPairs) {
     SCOPED_TRACE(c.code);
     auto translation = Translate(Encode(c.text), c.code);
     ASSERT_TRUE(translation.has_value());
-    for (const char* word : c.words) EXPECT_NE(translation->find(word), std::string::npos) << *translation;
+    for (const char* word : c.words)
+      EXPECT_NE(translation->find(word), std::string::npos) << *translation;
+  }
+}
+
+TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
+  struct Case {
+    const char* code;
+    const char* mode;
+    const char* text;
+  };
+  static const Case kCases[] = {
+      {"en_es", "eng-spa",
+       "Hello, world! The quick brown fox jumps over the lazy dog.\n\nWhere is Xyzzyplugh?  "
+       "Tabs\tand [brackets] {braces} ~tilde~ ^caret$ back\\slash / @at #hash "},
+      {"es_en", "spa-eng",
+       "\xC2\xBF"
+       "D\xC3\xB3nde est\xC3\xA1 la biblioteca?\nMa\xC3\xB1"
+       "ana llueve."},
+      {"fr_es", "fr-es",
+       "L'\xC3\xA9t\xC3\xA9 dernier, nous sommes all\xC3\xA9s \xC3\xA0 la plage."},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.code);
+    auto translation = Translate(Encode(c.text), c.code);
+    ASSERT_TRUE(translation.has_value());
+    std::string input = c.text;
+    bool ascii = std::all_of(input.begin(), input.end(), [](char b) { return (b & 0x80) == 0; });
+    // Plain ASCII is answered in Windows-1252, apertium writes UTF-8.
+    EXPECT_EQ(ascii ? service::Windows1252ToUtf8(*translation) : *translation,
+              RunFilter({"apertium", "-u", c.mode}, input));
   }
 }
 
@@ -109,10 +140,10 @@ TEST_F(HttpTest, AnswersInTheEncodingOfTheRequest) {
     std::string expected;  // bytes the translation must hold
   };
   static const Case kCases[] = {
-      {"Windows-1252 in and out", "Le+caf%E9+est+tr%E8s+bon", "fr_es", "windows-1252",
-       "caf\xE9"},
+      {"Windows-1252 in and out", "Le+caf%E9+est+tr%E8s+bon", "fr_es", "windows-1252", "caf\xE9"},
       {"plain ASCII answers in Windows-1252", "The+small+house", "en_es", "windows-1252",
-       "peque\xF1" "a"},
+       "peque\xF1"
+       "a"},
       {"UTF-8 stays UTF-8", "Le+caf%C3%A9+est+tr%C3%A8s+bon", "fr_es", "UTF-8", "caf\xC3\xA9"},
   };
   for (const Case& c : kCases) {
