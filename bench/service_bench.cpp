@@ -202,11 +202,16 @@ int main(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string name = argv[i];
     std::string value = argv[i + 1];
-    if (name == "--service") settings.service = value;
-    else if (name == "--warm") settings.warm = std::stoi(value);
-    else if (name == "--cold") settings.cold = std::stoi(value);
-    else if (name == "--clients") settings.clients = std::stoi(value);
-    else if (name == "--seconds") settings.seconds = std::stod(value);
+    if (name == "--service")
+      settings.service = value;
+    else if (name == "--warm")
+      settings.warm = std::stoi(value);
+    else if (name == "--cold")
+      settings.cold = std::stoi(value);
+    else if (name == "--clients")
+      settings.clients = std::stoi(value);
+    else if (name == "--seconds")
+      settings.seconds = std::stod(value);
     else {
       std::fprintf(stderr,
                    "usage: service_bench [--service PATH] [--warm N] [--cold N] [--clients N] "

@@ -24,17 +24,15 @@ namespace {
 // Apertium names some languages by their three-letter code.
 const std::map<std::string, std::string, std::less<>>& ThreeLetterCodes() {
   static const std::map<std::string, std::string, std::less<>> codes = {
-      {"cat", "ca"}, {"deu", "de"}, {"ell", "el"}, {"eng", "en"}, {"fra", "fr"},
-      {"glg", "gl"}, {"ita", "it"}, {"jpn", "ja"}, {"kor", "ko"}, {"nld", "nl"},
-      {"oci", "oc"}, {"por", "pt"}, {"ron", "ro"}, {"rus", "ru"}, {"spa", "es"},
-      {"zho", "zh"}};
+      {"cat", "ca"}, {"deu", "de"}, {"ell", "el"}, {"eng", "en"}, {"fra", "fr"}, {"glg", "gl"},
+      {"ita", "it"}, {"jpn", "ja"}, {"kor", "ko"}, {"nld", "nl"}, {"oci", "oc"}, {"por", "pt"},
+      {"ron", "ro"}, {"rus", "ru"}, {"spa", "es"}, {"zho", "zh"}};
   return codes;
 }
 
 std::optional<std::string> TwoLetterCode(std::string_view code) {
-  if (code.size() == 2 && std::all_of(code.begin(), code.end(), [](char c) {
-        return c >= 'a' && c <= 'z';
-      })) {
+  if (code.size() == 2 &&
+      std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
     return std::string(code);
   }
   auto found = ThreeLetterCodes().find(code);
@@ -76,8 +74,8 @@ std::string Usage(const std::string& program, const char* flag) {
   if (!nothing) return {};
   ChildProcess child;
   try {
-    child = ChildProcess::Spawn({program, flag}, nothing.get(), output.write.get(),
-                                output.write.get());
+    child =
+        ChildProcess::Spawn({program, flag}, nothing.get(), output.write.get(), output.write.get());
   } catch (const std::exception&) {
     return {};
   }
@@ -127,7 +125,11 @@ std::vector<Command> ParseModePipeline(std::string_view text) {
     char c = text[i];
     switch (quote) {
       case Quote::kSingle:
-        if (c == '\'') quote = Quote::kNone; else word += c;
+        if (c == '\'') {
+          quote = Quote::kNone;
+        } else {
+          word += c;
+        }
         continue;
       case Quote::kDouble:
         if (c == '"') {
@@ -186,8 +188,8 @@ bool ProgramTakesNullFlush(const std::string& program) {
          UsageOffersNullFlush(Usage(program, "-h"));
 }
 
-std::vector<Command> WithNullFlush(std::vector<Command> stages,
-                                   const std::function<bool(const std::string&)>& takes_null_flush) {
+std::vector<Command> WithNullFlush(
+    std::vector<Command> stages, const std::function<bool(const std::string&)>& takes_null_flush) {
   std::map<std::string, bool> known;
   for (Command& stage : stages) {
     auto found = known.find(stage.front());

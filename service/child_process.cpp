@@ -46,8 +46,8 @@ struct SpawnSetup {
 
 }  // namespace
 
-ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, int stdin_fd,
-                                 int stdout_fd, int stderr_fd, UniqueFd input) {
+ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, int stdin_fd, int stdout_fd,
+                                 int stderr_fd, UniqueFd input) {
   if (argv.empty()) throw std::system_error(EINVAL, std::generic_category(), "empty command");
   SpawnSetup setup;
   ThrowIfFailed(posix_spawn_file_actions_adddup2(&setup.actions, stdin_fd, 0), "adddup2");
@@ -66,9 +66,9 @@ ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, int stdin
   for (int signal_number : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, signal_number);
   ThrowIfFailed(posix_spawnattr_setsigmask(&setup.attributes, &none), "setsigmask");
   ThrowIfFailed(posix_spawnattr_setsigdefault(&setup.attributes, &defaults), "setsigdefault");
-  ThrowIfFailed(posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK |
-                                                                POSIX_SPAWN_SETSIGDEF),
-                "setflags");
+  ThrowIfFailed(
+      posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
+      "setflags");
 
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
@@ -76,9 +76,9 @@ ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, int stdin
   args.push_back(nullptr);
 
   ChildProcess child;
-  ThrowIfFailed(posix_spawnp(&child.pid_, args[0], &setup.actions, &setup.attributes, args.data(),
-                             environ),
-                argv[0].c_str());
+  ThrowIfFailed(
+      posix_spawnp(&child.pid_, args[0], &setup.actions, &setup.attributes, args.data(), environ),
+      argv[0].c_str());
   child.input_ = std::move(input);
   return child;
 }

@@ -40,7 +40,8 @@ std::optional<std::string> FormField(std::string_view query, std::string_view na
     std::size_t equals = field.find('=');
     std::string_view key = field.substr(0, equals);
     if (!field.empty() && FormDecode(key) == name) {
-      return equals == std::string_view::npos ? std::string() : FormDecode(field.substr(equals + 1));
+      return equals == std::string_view::npos ? std::string()
+                                              : FormDecode(field.substr(equals + 1));
     }
     start = end + 1;
   }

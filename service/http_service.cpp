@@ -130,7 +130,11 @@ class ConnectionStream final : public httplib::Stream {
 
     std::string stand_in;
     for (char c : target.substr(0, target.find('?'))) {
-      if (c == ' ') stand_in += "%20"; else stand_in += c;
+      if (c == ' ') {
+        stand_in += "%20";
+      } else {
+        stand_in += c;
+      }
     }
     if (target.size() > kMaxTargetLength ||
         stand_in.size() + kRequestLineOverhead > kLibraryLineLimit) {
@@ -240,13 +244,13 @@ std::string LoggedPair(const httplib::Request& request) {
 }
 
 std::string LoggedRoute(const httplib::Request& request) {
-  static const char* const kMethods[] = {"GET", "HEAD", "POST", "PUT", "DELETE", "OPTIONS",
-                                         "PATCH"};
+  static const char* const kMethods[] = {"GET",    "HEAD",    "POST", "PUT",
+                                         "DELETE", "OPTIONS", "PATCH"};
   if (std::find(std::begin(kMethods), std::end(kMethods), request.method) == std::end(kMethods)) {
     return "-";
   }
   return request.method + (request.path == "/" || request.path == "/tr" ? " " + request.path
-                                                                       : std::string(" (other)"));
+                                                                        : std::string(" (other)"));
 }
 
 void SetPage(httplib::Response& response, int status, std::string page,
@@ -289,8 +293,8 @@ std::optional<ListenAddress> ParseListenAddress(std::string_view text) {
   std::size_t colon = text.rfind(':');
   if (colon == std::string_view::npos || colon == 0 || colon + 1 == text.size()) return {};
   std::string_view port_text = text.substr(colon + 1);
-  if (port_text.size() > 5 ||
-      !std::all_of(port_text.begin(), port_text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (port_text.size() > 5 || !std::all_of(port_text.begin(), port_text.end(),
+                                           [](char c) { return c >= '0' && c <= '9'; })) {
     return {};
   }
   ListenAddress address;
@@ -341,18 +345,17 @@ HttpService::HttpService(Translator& translator)
     // host's ANSI code page, which is also the safer answer for plain ASCII.
     bool utf8 = IsValidUtf8(*text) &&
                 std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
-    Translation translation =
-        translator_.Translate(*pair, utf8 ? *text : Windows1252ToUtf8(*text));
+    Translation translation = translator_.Translate(*pair, utf8 ? *text : Windows1252ToUtf8(*text));
     if (!translation.ok) {
       SetPage(response, 503,
-              MessagePage("Translation failed", "The text could not be translated: " +
-                                                    translation.problem + ". Please try again.",
+              MessagePage("Translation failed",
+                          "The text could not be translated: " + translation.problem +
+                              ". Please try again.",
                           {}));
       return;
     }
     std::string result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
-    SetPage(response, 200, ResultPage(EscapeTranslation(result)),
-            utf8 ? "UTF-8" : "windows-1252");
+    SetPage(response, 200, ResultPage(EscapeTranslation(result)), utf8 ? "UTF-8" : "windows-1252");
   });
 
   server_->set_error_handler([](const httplib::Request&, httplib::Response& response) {
@@ -376,8 +379,7 @@ HttpService::HttpService(Translator& translator)
 
   server_->set_logger([](const httplib::Request& request, const httplib::Response& response) {
     current_request.status = response.status;
-    auto elapsed = std::chrono::duration<double, std::milli>(Clock::now() -
-                                                             current_request.start);
+    auto elapsed = std::chrono::duration<double, std::milli>(Clock::now() - current_request.start);
     char time[32];
     std::snprintf(time, sizeof time, "%.1f", elapsed.count());
     LogLine(LoggedRoute(request) + " length=" + std::to_string(current_request.target_length) +

@@ -27,7 +27,11 @@ std::string EscapeTranslation(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
   for (char c : text) {
-    if (c == '<') escaped += "&lt;"; else escaped += c;
+    if (c == '<') {
+      escaped += "&lt;";
+    } else {
+      escaped += c;
+    }
   }
   return escaped;
 }
@@ -37,11 +41,20 @@ std::string EscapeHtml(std::string_view text) {
   escaped.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
     }
   }
   return escaped;

@@ -18,8 +18,8 @@ void SetNonBlocking(int fd) {
 }
 
 int MillisecondsUntil(Pipeline::Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                    Pipeline::Clock::now());
+  auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Pipeline::Clock::now());
   return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count() + 1, 0));
 }
 

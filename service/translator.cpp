@@ -13,10 +13,10 @@ namespace {
 
 std::string LanguageName(const std::string& code) {
   static const std::map<std::string, std::string> names = {
-      {"ca", "Catalan"}, {"de", "German"},  {"el", "Greek"},   {"en", "English"},
-      {"es", "Spanish"}, {"fr", "French"},  {"gl", "Galician"}, {"it", "Italian"},
-      {"ja", "Japanese"}, {"ko", "Korean"}, {"nl", "Dutch"},   {"oc", "Occitan"},
-      {"pt", "Portuguese"}, {"ro", "Romanian"}, {"ru", "Russian"}, {"zh", "Chinese"}};
+      {"ca", "Catalan"},    {"de", "German"},   {"el", "Greek"},    {"en", "English"},
+      {"es", "Spanish"},    {"fr", "French"},   {"gl", "Galician"}, {"it", "Italian"},
+      {"ja", "Japanese"},   {"ko", "Korean"},   {"nl", "Dutch"},    {"oc", "Occitan"},
+      {"pt", "Portuguese"}, {"ro", "Romanian"}, {"ru", "Russian"},  {"zh", "Chinese"}};
   auto found = names.find(code);
   return found == names.end() ? code : found->second;
 }
@@ -40,8 +40,10 @@ std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes, std::string_
   std::map<std::string, LanguagePair> pairs;
   for (const Mode& mode : modes) {
     std::string code = mode.source + "_" + mode.target;
-    pairs[code] = LanguagePair{
-        code, {mode.name}, LanguageName(mode.source) + " to " + Lowercase(LanguageName(mode.target))};
+    pairs[code] =
+        LanguagePair{code,
+                     {mode.name},
+                     LanguageName(mode.source) + " to " + Lowercase(LanguageName(mode.target))};
   }
   for (const Mode& first : modes) {
     if (first.target != pivot) continue;
@@ -49,7 +51,8 @@ std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes, std::string_
       if (second.source != pivot || second.target == first.source) continue;
       std::string code = first.source + "_" + second.target;
       if (pairs.count(code) != 0) continue;
-      pairs[code] = LanguagePair{code, {first.name, second.name},
+      pairs[code] = LanguagePair{code,
+                                 {first.name, second.name},
                                  LanguageName(first.source) + " to " +
                                      Lowercase(LanguageName(second.target)) + " (through " +
                                      LanguageName(std::string(pivot)) + ")"};
@@ -152,10 +155,10 @@ bool Translator::WarmUp(Slot& slot) {
   auto outcome = slot.pipeline->Exchange(Deformat(kWarmUpText), output,
                                          Pipeline::Clock::now() + options_.startup_timeout);
   if (outcome == Pipeline::Outcome::kDone) return true;
-  LogLine("mode " + slot.mode.name + (outcome == Pipeline::Outcome::kTimedOut
-                                          ? " gave no first answer within " +
-                                                Milliseconds(options_.startup_timeout)
-                                          : std::string(" ended before its first answer")));
+  LogLine("mode " + slot.mode.name +
+          (outcome == Pipeline::Outcome::kTimedOut
+               ? " gave no first answer within " + Milliseconds(options_.startup_timeout)
+               : std::string(" ended before its first answer")));
   slot.pipeline->Kill();
   slot.pipeline.reset();
   return false;

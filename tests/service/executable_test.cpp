@@ -37,7 +37,8 @@ void ReadToEnd(int fd, std::string& log) { WaitForLine(fd, log, std::regex("(?!)
 
 service::ChildProcess StartProgram(const std::vector<std::string>& argv, service::Pipe& errors) {
   service::UniqueFd nothing(::open("/dev/null", O_RDWR | O_CLOEXEC));
-  auto program = service::ChildProcess::Spawn(argv, nothing.get(), nothing.get(), errors.write.get());
+  auto program =
+      service::ChildProcess::Spawn(argv, nothing.get(), nothing.get(), errors.write.get());
   errors.write.reset();
   return program;
 }
@@ -47,14 +48,16 @@ TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
   auto program = StartProgram(
       {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--pairs", "en_es"}, errors);
   std::string log;
-  auto ready = WaitForLine(errors.read.get(), log, std::regex(R"(ready on http://127\.0\.0\.1:(\d+)/)"));
+  auto ready =
+      WaitForLine(errors.read.get(), log, std::regex(R"(ready on http://127\.0\.0\.1:(\d+)/)"));
   ASSERT_FALSE(ready.empty()) << log;
 
   httplib::Client client("127.0.0.1", std::stoi(ready[1]));
   auto result = client.Get("/tr?trtext=Sesquipedalian%20dog&lp=en_es");
   ASSERT_TRUE(result);
   EXPECT_TRUE(CutTranslation(result->body).has_value()) << result->body;
-  auto logged = WaitForLine(errors.read.get(), log, std::regex(R"(GET /tr length=(\d+) lp=en_es status=200 ms=[0-9.]+$)"));
+  auto logged = WaitForLine(errors.read.get(), log,
+                            std::regex(R"(GET /tr length=(\d+) lp=en_es status=200 ms=[0-9.]+$)"));
   ASSERT_FALSE(logged.empty()) << log;
   EXPECT_EQ(logged[1], "40");
 

@@ -15,10 +15,26 @@ namespace {
 
 TEST(StreamFormat, DeformatAgreesWithApertiumDestxt) {
   static const char* const kTexts[] = {
-      "",        "a",          "a ",           " a",         "a  b",     "a\nb",
-      "a\n\nb",  "a\n \nb",    "a\r\n\r\nb",   "a\n\r\nb",   "a.\n",     "a\n\n\n",
-      "~",       "a ~ b",      "x~y",          "a\t~\nb",    "\n\na",    "[a] ^b$ /c@ <d> {e} \\f",
-      "!\"#%&()*+,-.:;=?_`|", "caf\xC3\xA9 \xC2\xA0x",
+      "",
+      "a",
+      "a ",
+      " a",
+      "a  b",
+      "a\nb",
+      "a\n\nb",
+      "a\n \nb",
+      "a\r\n\r\nb",
+      "a\n\r\nb",
+      "a.\n",
+      "a\n\n\n",
+      "~",
+      "a ~ b",
+      "x~y",
+      "a\t~\nb",
+      "\n\na",
+      "[a] ^b$ /c@ <d> {e} \\f",
+      "!\"#%&()*+,-.:;=?_`|",
+      "caf\xC3\xA9 \xC2\xA0x",
   };
   for (const char* text : kTexts) {
     SCOPED_TRACE(testing::PrintToString(std::string(text)));
@@ -28,8 +44,8 @@ TEST(StreamFormat, DeformatAgreesWithApertiumDestxt) {
 
 TEST(StreamFormat, ReformatAgreesWithApertiumRetxtAndUndoesDeformat) {
   static const char* const kTexts[] = {
-      "Hello world",    "a..",        "a. b",          "  a  b\t\n\nc \r\n",
-      "[x] \\y\\ ~z~",  "^$/@<>{}",   "end with space ", "\n\n",
+      "Hello world",     "a..",  "a. b", "  a  b\t\n\nc \r\n", "[x] \\y\\ ~z~", "^$/@<>{}",
+      "end with space ", "\n\n",
   };
   for (const char* text : kTexts) {
     SCOPED_TRACE(testing::PrintToString(std::string(text)));
@@ -107,7 +123,8 @@ TEST(ApertiumMode, SplitsThePipelineAsTheShellWould) {
   EXPECT_EQ(stages, (std::vector<service::Command>{{"lt-proc", "-w", "/a b/x.bin"},
                                                    {"apertium-tagger", "-g", "/c\"d"},
                                                    {"lt-proc", "-n", "e f"}}));
-  for (const char* broken : {"a | | b", "a |", "a > b", "a; b", "a 'b", "a $3", "a $(b)", "a `b`"}) {
+  for (const char* broken :
+       {"a | | b", "a |", "a > b", "a; b", "a 'b", "a $3", "a $(b)", "a `b`"}) {
     SCOPED_TRACE(broken);
     EXPECT_THROW(service::ParseModePipeline(broken), std::invalid_argument);
   }
@@ -121,11 +138,11 @@ TEST(ApertiumMode, AddsNullFlushOnlyWhereTheUsageOffersIt) {
   EXPECT_FALSE(service::UsageOffersNullFlush("  --zero  -zeta"));
 
   int asked = 0;
-  auto stages = service::WithNullFlush({{"a", "x"}, {"b"}, {"a", "y"}},
-                                       [&asked](const std::string& program) {
-                                         ++asked;
-                                         return program == "a";
-                                       });
+  auto stages =
+      service::WithNullFlush({{"a", "x"}, {"b"}, {"a", "y"}}, [&asked](const std::string& program) {
+        ++asked;
+        return program == "a";
+      });
   EXPECT_EQ(stages, (std::vector<service::Command>{{"a", "-z", "x"}, {"b"}, {"a", "-z", "y"}}));
   EXPECT_EQ(asked, 2);
   EXPECT_TRUE(service::ProgramTakesNullFlush("lt-proc"));
@@ -150,13 +167,13 @@ TEST(PlanPairs, PivotsThroughSpanishOnlyWhereNoDirectModeExists) {
                                    mode("en-fr", "en", "fr")});
   std::map<std::string, std::vector<std::string>> routes;
   for (const auto& pair : pairs) routes[pair.code] = pair.modes;
-  EXPECT_EQ(routes, (std::map<std::string, std::vector<std::string>>{
-                        {"en_es", {"eng-spa"}},
-                        {"en_fr", {"en-fr"}},
-                        {"es_en", {"spa-eng"}},
-                        {"es_fr", {"es-fr"}},
-                        {"fr_en", {"fr-es", "spa-eng"}},
-                        {"fr_es", {"fr-es"}}}));
+  EXPECT_EQ(routes,
+            (std::map<std::string, std::vector<std::string>>{{"en_es", {"eng-spa"}},
+                                                             {"en_fr", {"en-fr"}},
+                                                             {"es_en", {"spa-eng"}},
+                                                             {"es_fr", {"es-fr"}},
+                                                             {"fr_en", {"fr-es", "spa-eng"}},
+                                                             {"fr_es", {"fr-es"}}}));
 }
 
 TEST(ListenAddress, ParsesHostAndPort) {
@@ -168,7 +185,8 @@ TEST(ListenAddress, ParsesHostAndPort) {
   ASSERT_TRUE(parsed);
   EXPECT_EQ(parsed->host, "::1");
   EXPECT_TRUE(parsed->ipv6);
-  for (const char* bad : {"localhost", ":80", "host:", "host:65536", "host:8x", "::1:80", "[]:80"}) {
+  for (const char* bad :
+       {"localhost", ":80", "host:", "host:65536", "host:8x", "::1:80", "[]:80"}) {
     EXPECT_FALSE(service::ParseListenAddress(bad)) << bad;
   }
 }
