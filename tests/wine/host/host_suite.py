@@ -8,10 +8,15 @@ each step with what that step must produce, event by event.
 """
 
 import argparse
+import os
 import re
 import string
-import subprocess
 import sys
+
+sys.dont_write_bytecode = True  # keep the source tree clean when the tests run
+# ctest runs the script by its path, which puts only this folder on the module path.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
+from wine_support import QUOTED, quote, run_wine, unquote  # noqa: E402
 
 TOAST_CAPACITY = 255
 ERROR_TITLE = b"Mirelskan Command error"
@@ -45,39 +50,6 @@ CREDIT_LINE = re.compile(rb"\t\S[^\n]*\Z")
 
 
 # --- the host's output ------------------------------------------------------------------------
-
-def quote(data):
-    """A string as plugin-host prints it."""
-    simple = {0x5C: b"\\\\", 0x22: b'\\"', 0x0A: b"\\n", 0x0D: b"\\r", 0x09: b"\\t"}
-    out = bytearray(b'"')
-    for byte in data:
-        if byte in simple:
-            out += simple[byte]
-        elif byte < 0x20 or byte >= 0x7F:
-            out += b"\\x%02x" % byte
-        else:
-            out.append(byte)
-    return bytes(out + b'"')
-
-
-QUOTED = rb'"(?:[^"\\]|\\.)*"'
-
-
-def unquote(text):
-    simple = {b"\\": b"\\", b'"': b'"', b"n": b"\n", b"r": b"\r", b"t": b"\t"}
-    body, out, i = text[1:-1], bytearray(), 0
-    while i < len(body):
-        if body[i:i + 1] != b"\\":
-            out += body[i:i + 1]
-            i += 1
-        elif body[i + 1:i + 2] == b"x":
-            out.append(int(body[i + 2:i + 4], 16))
-            i += 4
-        else:
-            out += simple[body[i + 1:i + 2]]
-            i += 2
-    return bytes(out)
-
 
 def split_output(output):
     """The lines before the first step, and the lines of each step from its echo on."""
@@ -276,10 +248,8 @@ def main():
         suite_startup, suite_steps = SUITES[suite](args.service_url.encode())
         startup = startup or suite_startup
         steps += suite_steps
-    completed = subprocess.run([args.wine_run, args.host, args.dll],
-                               input=b"".join(step + b"\n" for step, _ in steps),
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                               timeout=args.timeout)
+    completed = run_wine(args.wine_run, [args.host, args.dll], args.timeout,
+                         [step for step, _ in steps])
     got_startup, got_steps = split_output(completed.stdout)
 
     failures = []

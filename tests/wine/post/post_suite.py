@@ -14,13 +14,16 @@ import email.policy
 import http.cookies
 import http.server
 import os
-import subprocess
 import sys
 import tempfile
-import threading
 import urllib.parse
 
-WINESERVER = "/usr/lib/wine/wineserver"
+sys.dont_write_bytecode = True  # keep the source tree clean when the tests run
+# ctest runs the script by its path, which puts only this folder on the module path.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
+from wine_support import (  # noqa: E402
+    LOCAL_HTTP_ADDRESS, Failures, ServedInBackground, run_wine_in_namespace)
+
 REQUEST_POST, REQUEST_POST_MULTIPART = 1, 2
 BOUNDARY = b"--MULTI-PARTS-FORM-DATA-BOUNDARY"
 MULTIPART_TYPE = "multipart/form-data; boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY"
@@ -170,34 +173,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-class Server(http.server.ThreadingHTTPServer):
+class Server(ServedInBackground, http.server.ThreadingHTTPServer):
     def __init__(self):
-        super().__init__(("127.0.0.1", 80), Handler)
+        super().__init__(LOCAL_HTTP_ADDRESS, Handler)
         self.received = []
 
-    def __enter__(self):
-        threading.Thread(target=self.serve_forever, daemon=True).start()
-        return self
+    def serve(self):
+        self.serve_forever()
 
-    def __exit__(self, *exc):
+    def stop(self):
         self.shutdown()
         self.server_close()
 
 
 # --- checks -------------------------------------------------------------------------------------
-
-class Failures:
-    def __init__(self):
-        self.items = []
-
-    def check(self, ok, case, what, got=None, want=None):
-        if not ok:
-            text = "%s: %s" % (case, what)
-            if got is not None or want is not None:
-                text += "\n    got:  %r\n    want: %r" % (shorten(got), shorten(want))
-            self.items.append(text)
-        return ok
-
 
 def shorten(value):
     text = repr(value)
@@ -282,27 +271,12 @@ def check_client_output(failures, completed, received):
 
 # --- running ------------------------------------------------------------------------------------
 
-def wine_prefix(wine_run):
-    # The prefix the runner picks, so that wineserver -k and -w reach the same server.
-    root = os.path.dirname(os.path.dirname(os.path.abspath(wine_run)))
-    return os.environ.get("WINEPREFIX", os.path.join(root, "build", "win64", "wineprefix"))
-
-
 def run_client(args, cases_path):
-    env = dict(os.environ, WINEPREFIX=wine_prefix(args.wine_run))
-    # A Wine server started outside this namespace would open the sockets outside it.
-    for option in ("-k", "-w"):
-        subprocess.run([WINESERVER, option], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
-    try:
-        return subprocess.run([args.wine_run, args.client, cases_path], stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, env=env, timeout=args.timeout)
-    finally:
-        subprocess.run([WINESERVER, "-w"], env=env, timeout=60)
+    return run_wine_in_namespace(args.wine_run, [args.client, cases_path], args.timeout)
 
 
 def run_suite(args):
-    failures = Failures()
+    failures = Failures(shown=shorten)
     with tempfile.TemporaryDirectory(prefix="mirelskan-post-") as folder:
         prepare_files(folder)
         cases_path = case_file(folder)
@@ -317,13 +291,8 @@ def run_suite(args):
         check_request(failures, case, got)
     check_client_output(failures, completed, received)
 
-    if failures.items:
-        print("FAILED: %d problem(s)" % len(failures.items))
-        for item in failures.items:
-            print("- " + item)
-        return 1
-    print("ok: %d requests, %d fields" % (len(CASES), sum(len(c.fields) for c in CASES)))
-    return 0
+    return failures.report(
+        "FAILED", "ok: %d requests, %d fields" % (len(CASES), sum(len(c.fields) for c in CASES)))
 
 
 def main():

@@ -10,6 +10,8 @@ import socket
 import threading
 import urllib.parse
 
+from wine_support import LOCAL_HTTP_ADDRESS, ServedInBackground
+
 HEAD_END = b"\r\n\r\n"
 HEAD_LIMIT = 64 * 1024
 
@@ -71,8 +73,8 @@ class Connection:
         self.unparsed = b""  # bytes that never formed a whole request head
 
 
-class RecordingServer:
-    def __init__(self, handler, address=("127.0.0.1", 80)):
+class RecordingServer(ServedInBackground):
+    def __init__(self, handler, address=LOCAL_HTTP_ADDRESS):
         self.handler = handler
         self.connections = []
         self.errors = []
@@ -82,13 +84,8 @@ class RecordingServer:
         self._socket.bind(address)
         self._socket.listen(16)
         self._threads = []
-        self._accepting = threading.Thread(target=self._accept_loop, daemon=True)
 
-    def __enter__(self):
-        self._accepting.start()
-        return self
-
-    def __exit__(self, *exc):
+    def stop(self):
         self._socket.close()
         for thread in self._threads:
             thread.join(timeout=10)
@@ -97,7 +94,7 @@ class RecordingServer:
         with self._lock:
             return [r for c in self.connections for r in c.requests]
 
-    def _accept_loop(self):
+    def serve(self):
         while True:
             try:
                 sock, _ = self._socket.accept()

@@ -15,11 +15,13 @@ import argparse
 import difflib
 import os
 import re
-import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # keep the source tree clean when the tests run
+# ctest runs the script by its path, which puts only this folder on the module path.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
 from recording_server import Answer, RecordingServer  # noqa: E402
+from wine_support import Failures, run_wine_in_namespace, unquote  # noqa: E402
 
 START_MARKER = b"<td bgcolor=white class=s><div style=padding:10px;>"
 END_MARKER = b"</div></td>"
@@ -28,7 +30,6 @@ USER_AGENT = "Mozilla/4.0 (compatible; )"
 RESULT_CAPACITY = 4096
 READ_BLOCK = 2048
 CUT_SEARCH_START = 135
-WINESERVER = "/usr/lib/wine/wineserver"
 
 # Bytes that would change the query or cannot stand in a request line reach the server as %XX;
 # spaces are left to the HTTP layer, which sends them as %20.
@@ -189,24 +190,6 @@ CASES = [
 
 # --- plugin-host ----------------------------------------------------------------------------
 
-def unquote(text):
-    if len(text) < 2 or text[:1] != b'"' or text[-1:] != b'"':
-        raise ValueError("not a quoted string: %r" % text)
-    simple = {b"\\": b"\\", b'"': b'"', b"n": b"\n", b"r": b"\r", b"t": b"\t"}
-    body, out, i = text[1:-1], bytearray(), 0
-    while i < len(body):
-        if body[i:i + 1] != b"\\":
-            out += body[i:i + 1]
-            i += 1
-        elif body[i + 1:i + 2] == b"x":
-            out.append(int(body[i + 2:i + 4], 16))
-            i += 4
-        else:
-            out += simple[body[i + 1:i + 2]]
-            i += 2
-    return bytes(out)
-
-
 def parse_host_output(output):
     """[(command line, [event lines])] in the order the host ran them."""
     runs, stray = [], []
@@ -223,41 +206,11 @@ def parse_host_output(output):
     return runs, stray
 
 
-def wine_prefix(wine_run):
-    # The prefix the runner picks, so that wineserver -k and -w reach the same server.
-    root = os.path.dirname(os.path.dirname(os.path.abspath(wine_run)))
-    return os.environ.get("WINEPREFIX", os.path.join(root, "build", "win64", "wineprefix"))
-
-
 def run_host(args, lines):
-    env = dict(os.environ, WINEPREFIX=wine_prefix(args.wine_run))
-    # A Wine server started outside this namespace would open the sockets outside it.
-    for option in ("-k", "-w"):
-        subprocess.run([WINESERVER, option], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
-    try:
-        return subprocess.run([args.wine_run, args.host, args.dll],
-                              input=b"".join(line + b"\n" for line in lines),
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
-                              timeout=args.timeout)
-    finally:
-        subprocess.run([WINESERVER, "-w"], env=env, timeout=60)
+    return run_wine_in_namespace(args.wine_run, [args.host, args.dll], args.timeout, lines)
 
 
 # --- checks ---------------------------------------------------------------------------------
-
-class Failures:
-    def __init__(self):
-        self.items = []
-
-    def check(self, ok, case, what, got=None, want=None):
-        if not ok:
-            text = "%s: %s" % (case, what)
-            if got is not None or want is not None:
-                text += "\n    got:  %r\n    want: %r" % (got, want)
-            self.items.append(text)
-        return ok
-
 
 def check_result(failures, case, command, events, want):
     failures.check(command == case.line, case.name, "host ran another command line",
@@ -344,14 +297,9 @@ def run_suite(args):
         failures.check(not server.errors, "server", "errors", server.errors)
 
     mode = "no server" if args.no_server else "recording server"
-    if failures.items:
-        print("FAILED (%s): %d problem(s)" % (mode, len(failures.items)))
-        for item in failures.items:
-            print("- " + item)
-        return 1
     total = sum(len(sent) for sent, _ in expectations)
-    print("ok (%s): %d commands, %d chunks" % (mode, len(CASES), total))
-    return 0
+    return failures.report("FAILED (%s)" % mode,
+                           "ok (%s): %d commands, %d chunks" % (mode, len(CASES), total))
 
 
 def main():
