@@ -32,6 +32,7 @@ struct TranslatorOptions {
   std::string modes_dir = kDefaultModesDir;
   // Codes to offer; empty offers every code the installed modes reach.
   std::vector<std::string> codes;
+  // Plus kExchangeTimeoutPerKiB for each KiB of a request.
   std::chrono::milliseconds exchange_timeout = kExchangeTimeoutBase;
   std::chrono::milliseconds startup_timeout = kStartupTimeout;
 };
@@ -56,8 +57,8 @@ class Translator {
 
   // Translates UTF-8 text. Requests for one mode take turns on its pipeline; different
   // modes run in parallel. A pipeline that dies is restarted and the request tried once
-  // more; one that stops answering is restarted and the request fails. Either way the
-  // call returns within about twice the exchange timeout plus a restart.
+  // more; one that stops answering is restarted and the request fails. Either way each
+  // mode of the pair takes at most two exchange timeouts and two restarts.
   Translation Translate(const LanguagePair& pair, std::string_view text);
 
   // The process ids of a mode's pipeline, for tests that break it.
