@@ -3,6 +3,7 @@
 # Arguments go to the benchmark (--warm N --cold N --clients N --seconds S).
 set -eu
 cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target translation-service service_bench
 exec build/linux/service_bench "$@"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the demo need; quick when all are there.
 set -e
-packages="cmake ninja-build g++ googletest libgtest-dev libgmock-dev python3
+packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils wine64
   libcpp-httplib-dev apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
   iproute2 util-linux"

@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""The plug-in under Wine against the real translation service on localhost:80, inside a
+private network namespace: a text of several chunks comes back as lines of Spanish, and the
+help text's own example comes back in English."""
+
+import argparse
+import os
+import socket
+import subprocess
+import sys
+import time
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from wine_support import LOCAL_HTTP_ADDRESS, Failures, run_wine_in_namespace, unquote  # noqa: E402
+
+SENTENCE = b"The house is small and the garden is big. "
+LONG_TEXT = SENTENCE * 10
+
+
+def chunks(text):
+    # Cut after the first space from index 135 on while 150 or more characters remain.
+    pieces = []
+    while text:
+        cut = len(text)
+        if len(text) >= 150 and text.find(b" ", 135) >= 0:
+            cut = text.find(b" ", 135) + 1
+        pieces.append(text[:cut])
+        text = text[cut:]
+    return pieces
+
+
+def wait_until_listening(service, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if service.poll() is not None:
+            return False
+        try:
+            socket.create_connection(LOCAL_HTTP_ADDRESS, timeout=1).close()
+            return True
+        except OSError:
+            time.sleep(0.2)
+    return False
+
+
+def results(output):
+    """The result buffers, in command order."""
+    found = []
+    for line in output.split(b"\n"):
+        if line.startswith(b"result 1 \""):
+            found.append(unquote(line[len(b"result 1 "):].rstrip(b"\r")))
+    return found
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--host", required=True)
+    parser.add_argument("--dll", required=True)
+    parser.add_argument("--service", required=True)
+    args = parser.parse_args()
+
+    failures = Failures()
+    service = subprocess.Popen([args.service, "--listen", "localhost:80"],
+                               stderr=subprocess.PIPE)
+    try:
+        if not wait_until_listening(service, 120):
+            print("the translation service did not start listening")
+            return 1
+        commands = [b"/xtrn en_es " + LONG_TEXT, b"/xtrn fr_en Un petit test de traduction"]
+        run = run_wine_in_namespace(args.wine_run, [args.host, args.dll], 120, commands)
+    finally:
+        service.terminate()
+        service.wait(timeout=30)
+
+    failures.check(run.returncode == 0, "plugin-host", "exit status", run.returncode, 0)
+    got = results(run.stdout)
+    if not failures.check(len(got) == 2, "plugin-host", "two results", run.stdout, None):
+        return failures.report("service suite", "")
+
+    spanish_lines = got[0].split(b"\n")
+    failures.check(spanish_lines[-1] == b"", "en_es", "result ends with a line feed", got[0])
+    spanish_lines = spanish_lines[:-1]
+    failures.check(len(spanish_lines) == len(chunks(LONG_TEXT)), "en_es", "one line per chunk",
+                   len(spanish_lines), len(chunks(LONG_TEXT)))
+    for number, line in enumerate(spanish_lines):
+        case = "en_es line %d" % number
+        failures.check(b"casa" in line and b"jard\xedn" in line, case, "Spanish in Windows-1252",
+                       line)
+        failures.check(b"house" not in line and b"problem" not in line, case, "no English left",
+                       line)
+    failures.check(b"translation" in got[1] and b"test" in got[1], "fr_en", "English", got[1])
+    return failures.report("service suite", "service suite: %d Spanish lines" % len(spanish_lines))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
