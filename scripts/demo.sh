@@ -31,5 +31,17 @@ done
 
 echo "$command"
 ./cmake/wine-run.sh build/win64/plugin-host.exe "build/win64/Mirelskan Plugin.dll" "$command" |
-  grep -v '^published'
+  grep -v '^published' | tee /tmp/mirelskan-host.log
 /usr/lib/wine/wineserver -w
+
+# The result buffer as the host would show it.
+python3 - /tmp/mirelskan-host.log <<'PY'
+import re, sys
+for line in open(sys.argv[1], "rb"):
+    found = re.match(rb'result \d+ "(.*)"$', line.rstrip(b"\n"))
+    if found:
+        text = re.sub(rb'\\(x[0-9a-fA-F]{2}|.)', lambda m: {b"n": b"\n", b"r": b"\r", b"t": b"\t"}.get(
+            m.group(1), bytes([int(m.group(1)[1:], 16)]) if m.group(1)[:1] == b"x" else m.group(1)), found.group(1))
+        print("\ntranslation:")
+        sys.stdout.write(text.decode("cp1252", "replace"))
+PY
