@@ -27,5 +27,5 @@ while IFS=: read -r bad total; do
   passed=$((passed + total - bad))
 done < <(sed -n 's/.*tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\).*/\1:\2/p' "$log")
 [ "$failed" -eq 0 ] || status=1
-echo "all presets: $passed passed, $failed failed"
+echo "total: $passed passed, $failed failed"
 exit $status
