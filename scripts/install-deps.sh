@@ -14,4 +14,4 @@ echo "installing:$missing"
 sudo_=""
 [ "$(id -u)" -eq 0 ] || sudo_=sudo
 $sudo_ apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -q --no-install-recommends $missing
+DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -q $missing
