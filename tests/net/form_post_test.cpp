@@ -1,6 +1,6 @@
 #include "net/internet_client.h"
 
-#include "support/stand_in_test.h"
+#include "client_test_support.h"
 #include "win32_stand_in.h"
 
 #include <gtest/gtest.h>
@@ -20,25 +20,8 @@ struct Field {
   bool isFile;
 };
 
-// The message a request operation raised, or a marker when it returned.
-template <typename Operation>
-std::string RaisedBy(Operation operation) {
-  try {
-    operation();
-  } catch (const char* message) {
-    return message;
-  }
-  return "<nothing raised>";
-}
-
-std::size_t CountCalls(const std::string& function) { return standin::CallsTo(function).size(); }
-
-class FormPostTest : public StandInTest {
+class FormPostTest : public ClientRequestTest {
  protected:
-  void Connect(InternetClient& client, const char* url = "http://localhost") {
-    ASSERT_TRUE(client.Connect(url, nullptr, nullptr, "agent"));
-  }
-
   static void AddFields(InternetClient& client, const std::vector<Field>& fields) {
     for (const Field& f : fields) client.AddFormField(f.name, f.value, f.isFile);
   }

@@ -1,6 +1,6 @@
 #include "net/internet_client.h"
 
-#include "support/stand_in_test.h"
+#include "client_test_support.h"
 #include "win32_stand_in.h"
 
 #include <gtest/gtest.h>
@@ -46,28 +46,12 @@ std::string BinaryContents(std::size_t size) {
   return contents;
 }
 
-template <typename Operation>
-std::string RaisedBy(Operation operation) {
-  try {
-    operation();
-  } catch (const char* message) {
-    return message;
-  }
-  return "<nothing raised>";
-}
-
-std::size_t CountCalls(const std::string& function) { return standin::CallsTo(function).size(); }
-
 std::string ContentLengthHeader(std::size_t length) {
   return "Content-Length: " + std::to_string(length) + "\r\n";
 }
 
-class MultipartPostTest : public StandInTest {
+class MultipartPostTest : public ClientRequestTest {
  protected:
-  static void Connect(InternetClient& client, const char* url = "http://localhost") {
-    ASSERT_TRUE(client.Connect(url, nullptr, nullptr, "agent"));
-  }
-
   static void AddFields(InternetClient& client, const std::vector<Field>& fields) {
     for (const Field& f : fields) client.AddFormField(f.name.c_str(), f.value.c_str(), f.isFile);
   }
