@@ -2,9 +2,9 @@
 // `apertium` for each request, and throughput with concurrent clients.
 #include "service/child_process.h"
 #include "service/text_encoding.h"
+#include "support/raw_http.h"
 
 #include <fcntl.h>
-#include <httplib.h>
 #include <libgen.h>
 #include <poll.h>
 #include <signal.h>
@@ -72,9 +72,7 @@ std::string Cut(const std::string& page) {
 
 // One request as the plug-in makes it: a connection of its own.
 std::string Request(int port, const std::string& target) {
-  httplib::Client client("127.0.0.1", port);
-  client.set_read_timeout(60, 0);
-  auto result = client.Get(target.c_str());
+  auto result = raw_http::Get(port, target);
   return result ? Cut(result->body) : "(no answer)";
 }
 

@@ -3,7 +3,7 @@
 set -e
 packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils wine64
-  libcpp-httplib-dev apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
+  libmicrohttpd-dev apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
   iproute2 util-linux"
 missing=""
 for p in $packages; do

@@ -55,4 +55,14 @@ std::string_view TargetQuery(std::string_view target) {
   return target.substr(question + 1);
 }
 
+std::string_view TargetPath(std::string_view target) {
+  std::string_view path = target.substr(0, target.find('?'));
+  std::size_t scheme_end = path.find("://");
+  if (scheme_end != std::string_view::npos && path.find('/') > scheme_end) {
+    std::size_t path_start = path.find('/', scheme_end + 3);
+    path = path_start == std::string_view::npos ? "/" : path.substr(path_start);
+  }
+  return path;
+}
+
 }  // namespace service

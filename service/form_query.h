@@ -18,4 +18,8 @@ std::optional<std::string> FormField(std::string_view query, std::string_view na
 // The query of a request target: everything after the first '?'.
 std::string_view TargetQuery(std::string_view target);
 
+// The path of a request target, before any '?'; an absolute-form target ("http://host/tr?...")
+// has its scheme and authority taken off, so it routes as its path does.
+std::string_view TargetPath(std::string_view target);
+
 }  // namespace service

@@ -1,44 +1,32 @@
-// The HTTP face of the service: GET /tr translates, GET / shows the form.
+// The service's HTTP, on libmicrohttpd: each connection gets a thread of its own, since a
+// translation blocks while it runs; what is answered is routes.h's business.
 #pragma once
 
+#include "listen_socket.h"
 #include "translator.h"
+#include "unique_fd.h"
 
-#include <memory>
-#include <optional>
-#include <string>
-#include <string_view>
+struct MHD_Daemon;
 
 namespace service {
 
-struct ListenAddress {
-  std::string host;
-  int port = 0;
-  bool ipv6 = false;
-};
-
-// "HOST:PORT", or "[V6-ADDRESS]:PORT"; a port of 0 asks for any free port.
-std::optional<ListenAddress> ParseListenAddress(std::string_view text);
-
 class HttpService {
  public:
-  explicit HttpService(Translator& translator);
+  // Starts listening on `socket` (from BindSocket) and answers on threads of its own until
+  // Stop. Throws std::runtime_error.
+  HttpService(Translator& translator, UniqueFd socket, const ListenAddress& address);
   HttpService(const HttpService&) = delete;
   HttpService& operator=(const HttpService&) = delete;
   ~HttpService();
 
-  // Opens the listening socket; returns the port. A host name is looked up as IPv4 only:
-  // "localhost" then means 127.0.0.1, which every client tries. Throws std::runtime_error.
-  int Bind(const ListenAddress& address);
-  // Serves until Stop; call after Bind.
-  void Run();
-  // Callable from any thread; Run returns after the requests in progress are answered.
+  // Stops accepting, lets the requests in progress be answered and closes every connection.
   void Stop();
-  bool Running() const;
 
  private:
-  class Server;
+  struct Callbacks;
   Translator& translator_;
-  std::unique_ptr<Server> server_;
+  UniqueFd socket_;
+  MHD_Daemon* daemon_ = nullptr;
 };
 
 }  // namespace service

@@ -1,6 +1,7 @@
 // translation-service: answers GET /tr?trtext=TEXT&lp=CODE with the translation of TEXT
 // between the markers the plug-in looks for, translating with warm Apertium pipelines.
 #include "http_service.h"
+#include "listen_socket.h"
 #include "log.h"
 #include "service_config.h"
 #include "translator.h"
@@ -12,7 +13,6 @@
 #include <cstring>
 #include <exception>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -64,35 +64,30 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // Every thread inherits this mask, so only the waiter below sees these signals.
+  // Every thread inherits this mask, so only the sigwait below sees these signals.
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop_signals, signal_number);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   try {
+    // Bound first: a taken or forbidden address fails before the pipelines' seconds of start-up.
+    service::UniqueFd socket = service::BindSocket(*address);
+    int port = service::BoundPort(socket.get());
     service::Translator translator(options);
     if (translator.Pairs().empty()) {
       service::LogLine("no language pair can be served from " + options.modes_dir);
       return 1;
     }
-    service::HttpService http(translator);
-    int port = http.Bind(*address);
+    service::HttpService http(translator, std::move(socket), *address);
     std::string codes;
     for (const auto& pair : translator.Pairs()) codes += (codes.empty() ? "" : " ") + pair.code;
     std::string host = address->ipv6 ? "[" + address->host + "]" : address->host;
     service::LogLine("ready on http://" + host + ":" + std::to_string(port) + "/ with " +
                      std::to_string(translator.Pairs().size()) + " pairs: " + codes);
-
-    std::thread waiter([&http, &stop_signals] {
-      int received = 0;
-      sigwait(&stop_signals, &received);
-      http.Stop();
-    });
-    http.Run();
-    // Run also ends without a signal when the listening socket fails; wake the waiter.
-    pthread_kill(waiter.native_handle(), SIGTERM);
-    waiter.join();
+    int received = 0;
+    sigwait(&stop_signals, &received);
+    http.Stop();
     service::LogLine("stopped");
   } catch (const std::exception& failure) {
     service::LogLine(failure.what());

@@ -4,6 +4,16 @@ namespace service {
 
 namespace {
 
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// What may follow '<' for an HTML parser to leave text and start a tag, comment or the like.
+bool OpensMarkup(char next) {
+  return IsAsciiLetter(next) || next == '/' || next == '!' || next == '?';
+}
+
+// What may follow '&' for an HTML parser to read a named or numeric character reference.
+bool StartsReference(char next) { return IsAsciiLetter(next) || next == '#'; }
+
 std::string PairList(const std::vector<LanguagePair>& pairs) {
   std::string list = "<ul>\n";
   for (const LanguagePair& pair : pairs) {
@@ -26,11 +36,14 @@ std::string Page(std::string_view title, std::string_view body) {
 std::string EscapeTranslation(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
-  for (char c : text) {
-    if (c == '<') {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (text[i] == '<' && OpensMarkup(next)) {
       escaped += "&lt;";
+    } else if (text[i] == '&' && StartsReference(next)) {
+      escaped += "&amp;";
     } else {
-      escaped += c;
+      escaped += text[i];
     }
   }
   return escaped;

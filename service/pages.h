@@ -14,8 +14,9 @@ inline constexpr std::string_view kTranslationStartMarker =
     "<td bgcolor=white class=s><div style=padding:10px;>";
 inline constexpr std::string_view kTranslationEndMarker = "</div></td>";
 
-// Escapes only '<': that alone keeps text from adding markup or ending the translation
-// early, and everything else reaches the plug-in as it stands.
+// The plug-in shows the page's bytes as they stand, so text is written as typed except where a
+// browser would read it as markup: '<' before a letter, '/', '!' or '?' (a tag, the end marker,
+// a comment), and '&' before a letter or '#' (a character reference). "<3" and "a < b" stay.
 std::string EscapeTranslation(std::string_view text);
 
 // Escapes & < > " for text in ordinary markup.

@@ -30,6 +30,13 @@ inline constexpr std::chrono::milliseconds kTerminateGrace{500};
 // A program's usage text must arrive within this to learn whether it takes -z.
 inline constexpr std::chrono::milliseconds kProbeTimeout{3000};
 
-inline constexpr int kHttpThreads = 16;
+// HTTP. Each connection has a thread of its own, since a translation blocks while it runs.
+// Idle or stalled clients are dropped after the timeout; until then each holds one of the
+// connections, so the limit stays well above any number of chat users at once.
+inline constexpr unsigned kMaxConnections = 1000;
+inline constexpr unsigned kConnectionTimeoutSeconds = 15;
+inline constexpr int kListenBacklog = 256;
+// Room for the largest target (kMaxTargetLength) and its headers in one connection's memory.
+inline constexpr std::size_t kConnectionMemoryLimit = 256 * 1024;
 
 }  // namespace service

@@ -2,6 +2,7 @@
 #include "service_test_support.h"
 
 #include "service/child_process.h"
+#include "service/listen_socket.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -52,8 +53,7 @@ TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
       WaitForLine(errors.read.get(), log, std::regex(R"(ready on http://127\.0\.0\.1:(\d+)/)"));
   ASSERT_FALSE(ready.empty()) << log;
 
-  httplib::Client client("127.0.0.1", std::stoi(ready[1]));
-  auto result = client.Get("/tr?trtext=Sesquipedalian%20dog&lp=en_es");
+  auto result = raw_http::Get(std::stoi(ready[1]), "/tr?trtext=Sesquipedalian%20dog&lp=en_es");
   ASSERT_TRUE(result);
   EXPECT_TRUE(CutTranslation(result->body).has_value()) << result->body;
   auto logged = WaitForLine(errors.read.get(), log,
@@ -67,6 +67,25 @@ TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
   EXPECT_EQ(log.find("Sesquipedalian"), std::string::npos) << log;
   int status = program.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(Executable, ATakenPortFailsBeforeAnyPipelineStarts) {
+  service::ListenAddress any{"127.0.0.1", 0, false};
+  service::UniqueFd taken = service::BindSocket(any);
+  service::StartListening(taken.get(), any);
+  std::string address = "127.0.0.1:" + std::to_string(service::BoundPort(taken.get()));
+  service::Pipe errors = service::MakePipe();
+  // With no modes to start, a service that started its pipelines first would say so instead.
+  auto program = StartProgram(
+      {TRANSLATION_SERVICE_BINARY, "--listen", address, "--modes", "/nonexistent"}, errors);
+  std::string log;
+  ReadToEnd(errors.read.get(), log);
+  int status = program.Stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_NE(log.find("cannot listen on " + address + ": Address already in use"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("no language pair"), std::string::npos) << log;
 }
 
 TEST(Executable, RefusesABadCommandLine) {

@@ -1,60 +1,9 @@
-// Pipelines that hang, die or answer twice, built from a scripted stand-in for an Apertium
-// program: it copies each NUL-terminated request through unchanged.
+// Pipelines that hang, die or answer twice, built from the scripted stand-in for an Apertium
+// program.
 #include "service_test_support.h"
-
-#include <sys/stat.h>
-
-#include <filesystem>
-#include <fstream>
 
 namespace service_test {
 namespace {
-
-const char kStage[] = R"(#!/usr/bin/perl
-if (grep { $_ eq '--help' || $_ eq '-h' } @ARGV) {
-  print "USAGE: stage [-z]\n  -z  flush output on the null character\n";
-  exit 0;
-}
-exit 3 unless grep { $_ eq '-z' } @ARGV;
-$/ = "\0";
-$| = 1;
-while (my $request = <STDIN>) {
-  sleep 3600 if $request =~ /HANG/;
-  exit 1 if $request =~ /DIE/;
-  print $request;
-  print $request if $request =~ /TWICE/;
-}
-)";
-
-class FakeModesTest : public ServiceTest {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/mirelskan-modes-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    directory_ = pattern;
-    std::string stage = directory_ + "/stage";
-    std::ofstream(stage) << kStage;
-    ASSERT_EQ(::chmod(stage.c_str(), 0755), 0);
-    // cat takes no -z: the service must find that out rather than add it.
-    std::ofstream(directory_ + "/en-es.mode") << "'" << stage << "' | cat\n";
-    std::ofstream(directory_ + "/es-fr.mode") << stage << " -n $2\n";
-    std::ofstream(directory_ + "/es-fr_variant.mode") << "false\n";
-    ServiceTest::SetUp();
-  }
-  void TearDown() override {
-    ServiceTest::TearDown();
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-  }
-  service::TranslatorOptions Options() const override {
-    service::TranslatorOptions options;
-    options.modes_dir = directory_;
-    options.exchange_timeout = std::chrono::milliseconds(500);
-    return options;
-  }
-
-  std::string directory_;
-};
 
 TEST_F(FakeModesTest, OffersTheInstalledPairsAndThePivotBetweenThem) {
   std::vector<std::string> codes;

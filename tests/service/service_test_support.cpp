@@ -4,25 +4,23 @@
 #include "service/pages.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 
 namespace service_test {
 
 RunningService::RunningService(service::TranslatorOptions options)
-    : translator_(std::move(options)), http_(translator_) {
-  port_ = http_.Bind(service::ListenAddress{"127.0.0.1", 0, false});
-  thread_ = std::thread([this] { http_.Run(); });
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!http_.Running() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+    : translator_(std::move(options)) {
+  service::ListenAddress address{"127.0.0.1", 0, false};
+  service::UniqueFd socket = service::BindSocket(address);
+  port_ = service::BoundPort(socket.get());
+  http_ = std::make_unique<service::HttpService>(translator_, std::move(socket), address);
 }
 
-RunningService::~RunningService() {
-  http_.Stop();
-  thread_.join();
-}
+RunningService::~RunningService() { http_.reset(); }
 
 service::TranslatorOptions ServiceTest::Options() const {
   service::TranslatorOptions options;
@@ -37,18 +35,62 @@ void ServiceTest::SetUp() {
 
 void ServiceTest::TearDown() { service_.reset(); }
 
-httplib::Result ServiceTest::Get(const std::string& target) const {
-  httplib::Client client("127.0.0.1", service_->port());
-  client.set_url_encode(false);
-  client.set_read_timeout(60, 0);
-  return client.Get(target.c_str());
+namespace {
+
+const char kStage[] = R"(#!/usr/bin/perl
+if (grep { $_ eq '--help' || $_ eq '-h' } @ARGV) {
+  print "USAGE: stage [-z]\n  -z  flush output on the null character\n";
+  exit 0;
+}
+exit 3 unless grep { $_ eq '-z' } @ARGV;
+$/ = "\0";
+$| = 1;
+while (my $request = <STDIN>) {
+  sleep 3600 if $request =~ /HANG/;
+  exit 1 if $request =~ /DIE/;
+  print $request;
+  print $request if $request =~ /TWICE/;
+}
+)";
+
+}  // namespace
+
+void FakeModesTest::SetUp() {
+  char pattern[] = "/tmp/mirelskan-modes-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  directory_ = pattern;
+  std::string stage = directory_ + "/stage";
+  std::ofstream(stage) << kStage;
+  ASSERT_EQ(::chmod(stage.c_str(), 0755), 0);
+  // cat takes no -z: the service must find that out rather than add it.
+  std::ofstream(directory_ + "/en-es.mode") << "'" << stage << "' | cat\n";
+  std::ofstream(directory_ + "/es-fr.mode") << stage << " -n $2\n";
+  std::ofstream(directory_ + "/es-fr_variant.mode") << "false\n";
+  ServiceTest::SetUp();
+}
+
+void FakeModesTest::TearDown() {
+  ServiceTest::TearDown();
+  std::error_code ignored;
+  std::filesystem::remove_all(directory_, ignored);
+}
+
+service::TranslatorOptions FakeModesTest::Options() const {
+  service::TranslatorOptions options;
+  options.modes_dir = directory_;
+  options.exchange_timeout = std::chrono::milliseconds(500);
+  return options;
+}
+
+std::optional<raw_http::Response> ServiceTest::Get(const std::string& target) const {
+  return raw_http::Get(service_->port(), target);
 }
 
 std::optional<std::string> ServiceTest::Translate(const std::string& encoded_text,
                                                   const std::string& code) const {
   auto result = Get("/tr?trtext=" + encoded_text + "&lp=" + code);
   if (!result) {
-    ADD_FAILURE() << "no answer: " << httplib::to_string(result.error());
+    ADD_FAILURE() << "no answer to " << encoded_text.substr(0, 80);
     return std::nullopt;
   }
   return CutTranslation(result->body);

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "service/http_service.h"
+#include "support/raw_http.h"
 #include "service/translator.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <memory>
 #include <optional>
@@ -27,9 +27,8 @@ class RunningService {
 
  private:
   service::Translator translator_;
-  service::HttpService http_;
   int port_ = 0;
-  std::thread thread_;
+  std::unique_ptr<service::HttpService> http_;
 };
 
 // Starts the service in SetUp with the pairs Options() names and stops it in TearDown.
@@ -40,13 +39,25 @@ class ServiceTest : public ::testing::Test {
   void TearDown() override;
 
   // A GET of `target` exactly as given: nothing is encoded on the way.
-  httplib::Result Get(const std::string& target) const;
+  std::optional<raw_http::Response> Get(const std::string& target) const;
   // The translation cut from the page of /tr?trtext=ENCODED&lp=CODE as the plug-in cuts it;
   // nothing when the page holds no start marker.
   std::optional<std::string> Translate(const std::string& encoded_text,
                                        const std::string& code) const;
 
   std::unique_ptr<RunningService> service_;
+};
+
+// The same with pipelines of a scripted stand-in for Apertium programs, quick to start: each
+// copies every request through unchanged, except that one holding HANG never answers, DIE
+// exits and TWICE is answered twice. Pairs en_es, es_fr and en_fr (through es).
+class FakeModesTest : public ServiceTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  service::TranslatorOptions Options() const override;
+
+  std::string directory_;
 };
 
 // The text between the first start marker and the first end marker after it.

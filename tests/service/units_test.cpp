@@ -3,7 +3,8 @@
 
 #include "service/apertium_mode.h"
 #include "service/form_query.h"
-#include "service/http_service.h"
+#include "service/pages.h"
+#include "service/listen_socket.h"
 #include "service/stream_format.h"
 #include "service/text_encoding.h"
 #include "service/translator.h"
@@ -115,6 +116,31 @@ TEST(FormQuery, DecodesAndFindsFields) {
   }
   EXPECT_EQ(service::TargetQuery("/tr?a=1?#b"), "a=1?#b");
   EXPECT_EQ(service::TargetQuery("/tr"), "");
+  EXPECT_EQ(service::TargetPath("/tr?a=http://x/y"), "/tr");
+  EXPECT_EQ(service::TargetPath("http://localhost:80/tr?a=b"), "/tr");
+  EXPECT_EQ(service::TargetPath("http://localhost"), "/");
+  EXPECT_EQ(service::TargetPath("/a://b"), "/a://b");
+}
+
+TEST(Pages, TranslationIsWrittenAsTypedUnlessABrowserWouldReadMarkup) {
+  struct Case {
+    const char* text;
+    const char* written;
+  };
+  static const Case kCases[] = {
+      {"I <3 you", "I <3 you"},
+      {"a < b && c > d", "a < b && c > d"},
+      {"a<", "a<"},
+      {"<b>bold</b>", "&lt;b>bold&lt;/b>"},
+      {"x</div></td>y", "x&lt;/div>&lt;/td>y"},
+      {"<!-- <?php", "&lt;!-- &lt;?php"},
+      {"&lt; &#60; &amp", "&amp;lt; &amp;#60; &amp;amp"},
+      {"Tom & Jerry &1 a&", "Tom & Jerry &1 a&"},
+      {"<Ã© <é", "<Ã© <é"},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(service::EscapeTranslation(c.text), c.written) << c.text;
+  }
 }
 
 TEST(ApertiumMode, SplitsThePipelineAsTheShellWould) {

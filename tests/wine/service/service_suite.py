@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The plug-in under Wine against the real translation service on localhost:80, inside a
-private network namespace: a text of several chunks comes back as lines of Spanish, and the
-help text's own example comes back in English."""
+private network namespace: a text of several chunks comes back as lines of Spanish, the help
+text's own example comes back in English, a question keeps its raw '?', and a long text sent
+over and over through one host process never meets a reused connection that fails."""
 
 import argparse
 import os
@@ -16,6 +17,9 @@ from wine_support import LOCAL_HTTP_ADDRESS, Failures, run_wine_in_namespace, un
 
 SENTENCE = b"The house is small and the garden is big. "
 LONG_TEXT = SENTENCE * 10
+# About 4000 characters, as a chat message pasted whole; sent REPEATS times.
+PASTED_TEXT = b" ".join(b"Sentence %d says that the dog sleeps." % n for n in range(105))
+REPEATS = 30
 
 
 def chunks(text):
@@ -67,15 +71,17 @@ def main():
         if not wait_until_listening(service, 120):
             print("the translation service did not start listening")
             return 1
-        commands = [b"/xtrn en_es " + LONG_TEXT, b"/xtrn fr_en Un petit test de traduction"]
-        run = run_wine_in_namespace(args.wine_run, [args.host, args.dll], 120, commands)
+        commands = [b"/xtrn en_es " + LONG_TEXT, b"/xtrn fr_en Un petit test de traduction",
+                    b"/xtrn en_es How are you?"] + [b"/xtrn en_es " + PASTED_TEXT] * REPEATS
+        run = run_wine_in_namespace(args.wine_run, [args.host, args.dll], 240, commands)
     finally:
         service.terminate()
         service.wait(timeout=30)
 
     failures.check(run.returncode == 0, "plugin-host", "exit status", run.returncode, 0)
     got = results(run.stdout)
-    if not failures.check(len(got) == 2, "plugin-host", "two results", run.stdout, None):
+    if not failures.check(len(got) == len(commands), "plugin-host", "a result per command",
+                          len(got), len(commands)):
         return failures.report("service suite", "")
 
     spanish_lines = got[0].split(b"\n")
@@ -90,7 +96,18 @@ def main():
         failures.check(b"house" not in line and b"problem" not in line, case, "no English left",
                        line)
     failures.check(b"translation" in got[1] and b"test" in got[1], "fr_en", "English", got[1])
-    return failures.report("service suite", "service suite: %d Spanish lines" % len(spanish_lines))
+    failures.check(got[2] == b"C\xf3mo eres?\n", "question", "answered whole", got[2],
+                   b"C\xf3mo eres?\n")
+    # The Spanish is longer than the 4096-byte result buffer holds: compare the runs instead.
+    pasted = got[3:]
+    problems = sum(result.count(b"translation problem") for result in pasted)
+    failures.check(problems == 0, "pasted text", "every chunk translated", problems, 0)
+    failures.check(b"perro" in pasted[0], "pasted text", "Spanish", pasted[0][:200])
+    differing = [number for number, result in enumerate(pasted) if result != pasted[0]]
+    failures.check(not differing, "pasted text", "the same translation every run", differing, [])
+    return failures.report("service suite", "service suite: %d Spanish lines, %d pasted texts "
+                           "of %d chunks, %d problems" % (len(spanish_lines), REPEATS,
+                                                          len(chunks(PASTED_TEXT)), problems))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,81 @@
+#include "routes.h"
+
+#include "form_query.h"
+#include "pages.h"
+#include "service_config.h"
+#include "text_encoding.h"
+
+#include <algorithm>
+
+namespace service {
+
+namespace {
+
+Answer Page(int status, std::string body) {
+  Answer answer;
+  answer.status = status;
+  answer.body = std::move(body);
+  // A request the service could not read leaves nothing worth keeping the connection for.
+  answer.close = status == 400 || status == 405 || status == 414;
+  return answer;
+}
+
+Answer Translate(Translator& translator, std::string_view query) {
+  auto text = FormField(query, "trtext");
+  auto code = FormField(query, "lp");
+  if (!text || !code) {
+    return Page(400, MessagePage("Missing parameter",
+                                 std::string("The request has no ") + (text ? "lp" : "trtext") +
+                                     " parameter. Send /tr?trtext=TEXT&lp=CODE, for example "
+                                     "/tr?trtext=Hello&lp=en_es.",
+                                 translator.Pairs()));
+  }
+  const LanguagePair* pair = translator.Find(*code);
+  if (!pair) {
+    return Page(404, MessagePage("Language pair not available",
+                                 "This service cannot translate the language pair \"" + *code +
+                                     "\".",
+                                 translator.Pairs()));
+  }
+  // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
+  // ANSI code page, which is also the safer answer for plain ASCII.
+  bool utf8 = IsValidUtf8(*text) &&
+              std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
+  Translation translation = translator.Translate(*pair, utf8 ? *text : Windows1252ToUtf8(*text));
+  if (!translation.ok) {
+    return Page(503, MessagePage("Translation failed",
+                                 "The text could not be translated: " + translation.problem +
+                                     ". Please try again.",
+                                 {}));
+  }
+  std::string result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
+  Answer answer = Page(200, ResultPage(EscapeTranslation(result)));
+  answer.charset = utf8 ? "UTF-8" : "windows-1252";
+  return answer;
+}
+
+}  // namespace
+
+Answer AnswerRequest(Translator& translator, std::string_view method, std::string_view target) {
+  if (method != "GET" && method != "HEAD") {
+    Answer answer = Page(405, MessagePage("Method not allowed",
+                                          "This service answers GET requests only.", {}));
+    answer.allow = "GET, HEAD";
+    return answer;
+  }
+  if (target.size() > kMaxTargetLength) return TargetTooLong();
+  std::string_view path = TargetPath(target);
+  if (path == "/") return Page(200, IndexPage(translator.Pairs()));
+  if (path == "/tr") return Translate(translator, TargetQuery(target));
+  return Page(404, MessagePage("Not found", "The service cannot answer this request.", {}));
+}
+
+Answer TargetTooLong() {
+  return Page(414, MessagePage("Request too long",
+                               "The request is longer than " +
+                                   std::to_string(kMaxTargetLength / 1024) +
+                                   " KiB; send the text in smaller pieces.",
+                               {}));
+}
+
+}  // namespace service
