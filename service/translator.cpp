@@ -31,9 +31,6 @@ std::string Milliseconds(std::chrono::milliseconds duration) {
   return std::to_string(duration.count()) + " ms";
 }
 
-// A word that every pair's dictionaries load for.
-const char kWarmUpText[] = "a";
-
 }  // namespace
 
 std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes, std::string_view pivot) {
@@ -86,24 +83,23 @@ Translator::Translator(TranslatorOptions options) : options_(std::move(options))
 
   std::set<std::string> needed;
   for (const LanguagePair& pair : planned) needed.insert(pair.modes.begin(), pair.modes.end());
+  PipelinePool::Settings settings{std::max<std::size_t>(options_.pipelines_per_mode, 1),
+                                  options_.startup_timeout, options_.spare_idle};
+  // Every pool starts its first pipeline before any is waited for: they load their
+  // dictionaries side by side.
   for (Mode& mode : modes) {
     if (needed.count(mode.name) == 0) continue;
-    auto slot = std::make_unique<Slot>();
-    slot->mode = std::move(mode);
-    slots_.emplace(slot->mode.name, std::move(slot));
-  }
-
-  // Start every pipeline before waiting for any: they load their dictionaries side by side.
-  for (auto& entry : slots_) {
-    try {
-      entry.second->pipeline = std::make_unique<Pipeline>(entry.second->mode.stages);
-    } catch (const std::exception& failure) {
-      LogLine("mode " + entry.first + " cannot start: " + failure.what());
-    }
+    std::string name = mode.name;
+    pools_.emplace(name, std::make_unique<PipelinePool>(std::move(mode), settings));
   }
   std::set<std::string> ready;
-  for (auto& entry : slots_) {
-    if (entry.second->pipeline && WarmUp(*entry.second)) ready.insert(entry.first);
+  for (auto it = pools_.begin(); it != pools_.end();) {
+    if (it->second->WaitUntilStarted()) {
+      ready.insert(it->first);
+      ++it;
+    } else {
+      it = pools_.erase(it);
+    }
   }
 
   for (LanguagePair& pair : planned) {
@@ -126,19 +122,17 @@ const LanguagePair* Translator::Find(std::string_view code) const {
 }
 
 std::vector<pid_t> Translator::PipelinePids(const std::string& mode) const {
-  auto found = slots_.find(mode);
-  if (found == slots_.end()) return {};
-  std::lock_guard<std::mutex> lock(found->second->mutex);
-  return found->second->pipeline ? found->second->pipeline->Pids() : std::vector<pid_t>();
+  auto found = pools_.find(mode);
+  return found == pools_.end() ? std::vector<pid_t>() : found->second->Pids();
 }
 
 Translation Translator::Translate(const LanguagePair& pair, std::string_view text) {
   Translation result;
   std::string stream = Deformat(text);
   for (const std::string& mode : pair.modes) {
-    auto found = slots_.find(mode);
+    auto found = pools_.find(mode);
     std::string output;
-    if (found == slots_.end()) {
+    if (found == pools_.end()) {
       result.problem = "mode " + mode + " is not running";
       return result;
     }
@@ -150,53 +144,28 @@ Translation Translator::Translate(const LanguagePair& pair, std::string_view tex
   return result;
 }
 
-bool Translator::WarmUp(Slot& slot) {
-  std::string output;
-  auto outcome = slot.pipeline->Exchange(Deformat(kWarmUpText), output,
-                                         Pipeline::Clock::now() + options_.startup_timeout);
-  if (outcome == Pipeline::Outcome::kDone) return true;
-  LogLine("mode " + slot.mode.name +
-          (outcome == Pipeline::Outcome::kTimedOut
-               ? " gave no first answer within " + Milliseconds(options_.startup_timeout)
-               : std::string(" ended before its first answer")));
-  slot.pipeline->Kill();
-  slot.pipeline.reset();
-  return false;
-}
-
-bool Translator::Restart(Slot& slot) {
-  if (slot.pipeline) slot.pipeline->Kill();
-  slot.pipeline.reset();
-  try {
-    slot.pipeline = std::make_unique<Pipeline>(slot.mode.stages);
-  } catch (const std::exception& failure) {
-    LogLine("mode " + slot.mode.name + " cannot restart: " + failure.what());
-    return false;
-  }
-  return WarmUp(slot);
-}
-
-bool Translator::Exchange(Slot& slot, std::string_view stream, std::string& output,
+bool Translator::Exchange(PipelinePool& pool, std::string_view stream, std::string& output,
                           std::string& problem) {
-  std::lock_guard<std::mutex> lock(slot.mutex);
+  const std::string& name = pool.mode().name;
   const auto timeout = options_.exchange_timeout + kExchangeTimeoutPerKiB * (stream.size() / 1024);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!slot.pipeline && !Restart(slot)) {
-      problem = "the pipeline of " + slot.mode.name + " cannot start";
+    PipelinePool::Lease lease = pool.Acquire(Pipeline::Clock::now() + options_.startup_timeout);
+    if (!lease) {
+      problem = "no pipeline of " + name + " could take the request";
       return false;
     }
-    switch (slot.pipeline->Exchange(stream, output, Pipeline::Clock::now() + timeout)) {
+    switch (lease->Exchange(stream, output, Pipeline::Clock::now() + timeout)) {
       case Pipeline::Outcome::kDone:
         return true;
       case Pipeline::Outcome::kTimedOut:
-        LogLine("mode " + slot.mode.name + " gave no answer within " + Milliseconds(timeout) +
-                "; restarting it");
-        Restart(slot);
+        LogLine("mode " + name + " gave no answer within " + Milliseconds(timeout) +
+                "; replacing it");
+        lease.Discard();
         problem = "the translation took too long";
         return false;
       case Pipeline::Outcome::kDied:
-        LogLine("mode " + slot.mode.name + " ended unexpectedly; restarting it");
-        Restart(slot);
+        LogLine("mode " + name + " ended unexpectedly; replacing it");
+        lease.Discard();
         break;
     }
   }

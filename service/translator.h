@@ -2,7 +2,7 @@
 #pragma once
 
 #include "apertium_mode.h"
-#include "pipeline.h"
+#include "pipeline_pool.h"
 #include "service_config.h"
 
 #include <sys/types.h>
@@ -10,7 +10,6 @@
 #include <chrono>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +34,10 @@ struct TranslatorOptions {
   // Plus kExchangeTimeoutPerKiB for each KiB of a request.
   std::chrono::milliseconds exchange_timeout = kExchangeTimeoutBase;
   std::chrono::milliseconds startup_timeout = kStartupTimeout;
+  // The most pipelines a busy mode runs at once, and how long the ones beyond the first stay
+  // unused before they stop.
+  std::size_t pipelines_per_mode = kPipelinesPerMode;
+  std::chrono::milliseconds spare_idle = kSparePipelineIdle;
 };
 
 struct Translation {
@@ -55,29 +58,22 @@ class Translator {
   const std::vector<LanguagePair>& Pairs() const { return pairs_; }
   const LanguagePair* Find(std::string_view code) const;
 
-  // Translates UTF-8 text. Requests for one mode take turns on its pipeline; different
-  // modes run in parallel. A pipeline that dies is restarted and the request tried once
-  // more; one that stops answering is restarted and the request fails. Either way each
-  // mode of the pair takes at most two exchange timeouts and two restarts.
+  // Translates UTF-8 text. Each of a mode's pipelines serves one request at a time, and
+  // requests for a mode wait for a free one. A pipeline that dies is replaced and the request
+  // tried once more on another; one that stops answering is replaced and the request fails.
+  // Either way each mode of the pair takes at most two waits for a pipeline (each at most the
+  // startup timeout, the time a replacement takes) and two exchange timeouts.
   Translation Translate(const LanguagePair& pair, std::string_view text);
 
-  // The process ids of a mode's pipeline, for tests that break it.
+  // The process ids of a mode's pipelines, for tests that break them.
   std::vector<pid_t> PipelinePids(const std::string& mode) const;
 
  private:
-  struct Slot {
-    Mode mode;
-    mutable std::mutex mutex;
-    std::unique_ptr<Pipeline> pipeline;
-  };
-
-  bool Exchange(Slot& slot, std::string_view stream, std::string& output, std::string& problem);
-  // Replaces the slot's pipeline with a fresh one that has answered a first request.
-  bool Restart(Slot& slot);
-  bool WarmUp(Slot& slot);
+  bool Exchange(PipelinePool& pool, std::string_view stream, std::string& output,
+                std::string& problem);
 
   TranslatorOptions options_;
-  std::map<std::string, std::unique_ptr<Slot>, std::less<>> slots_;
+  std::map<std::string, std::unique_ptr<PipelinePool>, std::less<>> pools_;
   std::vector<LanguagePair> pairs_;
 };
 

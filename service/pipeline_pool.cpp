@@ -1,0 +1,208 @@
+#include "pipeline_pool.h"
+
+#include "log.h"
+#include "stream_format.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace service {
+
+namespace {
+
+// A word that every pair's dictionaries load for.
+const char kWarmUpText[] = "a";
+
+std::string Milliseconds(std::chrono::milliseconds duration) {
+  return std::to_string(duration.count()) + " ms";
+}
+
+}  // namespace
+
+PipelinePool::PipelinePool(Mode mode, Settings settings)
+    : mode_(std::move(mode)), settings_(settings), starts_pending_(1) {
+  starter_ = std::thread(&PipelinePool::Run, this);
+}
+
+PipelinePool::~PipelinePool() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  starter_.join();
+}
+
+bool PipelinePool::WaitUntilStarted() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return started_once_ || stopping_; });
+  return !members_.empty();
+}
+
+std::vector<pid_t> PipelinePool::Pids() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<pid_t> pids;
+  for (const auto& member : members_)
+    pids.insert(pids.end(), member->pids.begin(), member->pids.end());
+  return pids;
+}
+
+PipelinePool::Lease PipelinePool::Acquire(Pipeline::Clock::time_point deadline) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  const unsigned failures_before = failed_starts_;
+  for (;;) {
+    if (stopping_) return {};
+    for (auto& member : members_) {
+      if (!member->busy) {
+        member->busy = true;
+        return Lease(this, member.get());
+      }
+    }
+    if (members_.empty() && starts_pending_ == 0 && failed_starts_ != failures_before) return {};
+    if (members_.size() + starts_pending_ < settings_.max_pipelines) {
+      ++starts_pending_;
+      changed_.notify_all();
+    }
+    if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) {
+      for (auto& member : members_) {
+        if (!member->busy) {
+          member->busy = true;
+          return Lease(this, member.get());
+        }
+      }
+      return {};
+    }
+  }
+}
+
+void PipelinePool::Release(Member* member, bool broken) {
+  std::unique_ptr<Member> dead;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (broken) {
+      auto found = std::find_if(members_.begin(), members_.end(),
+                                [member](const auto& owned) { return owned.get() == member; });
+      dead = std::move(*found);
+      members_.erase(found);
+      if (!stopping_ && members_.size() + starts_pending_ < settings_.max_pipelines) {
+        ++starts_pending_;
+      }
+    } else {
+      member->busy = false;
+      member->idle_since = Pipeline::Clock::now();
+    }
+  }
+  changed_.notify_all();
+  if (dead) dead->pipeline->Kill();
+}
+
+void PipelinePool::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    std::vector<std::unique_ptr<Member>> retired;
+    auto next_retirement = TakeIdleSpares(retired);
+    if (!retired.empty()) {
+      LogLine("mode " + mode_.name + " is back to " + std::to_string(members_.size()) +
+              " pipeline(s)");
+      lock.unlock();
+      retired.clear();  // the programs end as their input closes
+      lock.lock();
+      continue;
+    }
+    if (stopping_) return;
+    if (starts_pending_ > 0) {
+      lock.unlock();
+      std::unique_ptr<Pipeline> pipeline = StartOne();
+      lock.lock();
+      --starts_pending_;
+      started_once_ = true;
+      if (pipeline) {
+        auto member = std::make_unique<Member>();
+        member->pids = pipeline->Pids();
+        member->pipeline = std::move(pipeline);
+        member->idle_since = Pipeline::Clock::now();
+        members_.push_back(std::move(member));
+        if (members_.size() > 1) {
+          LogLine("mode " + mode_.name + " runs " + std::to_string(members_.size()) + " pipelines");
+        }
+      } else {
+        ++failed_starts_;
+      }
+      changed_.notify_all();
+      continue;
+    }
+    if (next_retirement == Pipeline::Clock::time_point::max()) {
+      changed_.wait(lock);
+    } else {
+      changed_.wait_until(lock, next_retirement);
+    }
+  }
+}
+
+Pipeline::Clock::time_point PipelinePool::TakeIdleSpares(
+    std::vector<std::unique_ptr<Member>>& out) {
+  auto next = Pipeline::Clock::time_point::max();
+  const auto now = Pipeline::Clock::now();
+  for (auto it = members_.begin(); it != members_.end() && members_.size() > 1;) {
+    Member& member = **it;
+    if (member.busy) {
+      ++it;
+    } else if (stopping_ || member.idle_since + settings_.spare_idle <= now) {
+      out.push_back(std::move(*it));
+      it = members_.erase(it);
+    } else {
+      next = std::min(next, member.idle_since + settings_.spare_idle);
+      ++it;
+    }
+  }
+  return next;
+}
+
+std::unique_ptr<Pipeline> PipelinePool::StartOne() const {
+  std::unique_ptr<Pipeline> pipeline;
+  try {
+    pipeline = std::make_unique<Pipeline>(mode_.stages);
+  } catch (const std::exception& failure) {
+    LogLine("mode " + mode_.name + " cannot start: " + failure.what());
+    return nullptr;
+  }
+  std::string output;
+  auto outcome = pipeline->Exchange(Deformat(kWarmUpText), output,
+                                    Pipeline::Clock::now() + settings_.startup_timeout);
+  if (outcome == Pipeline::Outcome::kDone) return pipeline;
+  LogLine("mode " + mode_.name +
+          (outcome == Pipeline::Outcome::kTimedOut
+               ? " gave no first answer within " + Milliseconds(settings_.startup_timeout)
+               : std::string(" ended before its first answer")));
+  pipeline->Kill();
+  return nullptr;
+}
+
+PipelinePool::Lease::Lease(Lease&& other) noexcept
+    : pool_(other.pool_), member_(std::exchange(other.member_, nullptr)), broken_(other.broken_) {}
+
+PipelinePool::Lease& PipelinePool::Lease::operator=(Lease&& other) noexcept {
+  if (this != &other) {
+    Return();
+    pool_ = other.pool_;
+    member_ = std::exchange(other.member_, nullptr);
+    broken_ = other.broken_;
+  }
+  return *this;
+}
+
+PipelinePool::Lease::~Lease() { Return(); }
+
+Pipeline& PipelinePool::Lease::operator*() const { return *member_->pipeline; }
+
+void PipelinePool::Lease::Discard() {
+  broken_ = true;
+  Return();
+}
+
+void PipelinePool::Lease::Return() {
+  if (!member_) return;
+  pool_->Release(std::exchange(member_, nullptr), broken_);
+}
+
+}  // namespace service
