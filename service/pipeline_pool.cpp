@@ -102,8 +102,9 @@ void PipelinePool::Run() {
     std::vector<std::unique_ptr<Member>> retired;
     auto next_retirement = TakeIdleSpares(retired);
     if (!retired.empty()) {
-      LogLine("mode " + mode_.name + " is back to " + std::to_string(members_.size()) +
-              " pipeline(s)");
+      if (!stopping_)
+        LogLine("mode " + mode_.name + " is back to " + std::to_string(members_.size()) +
+                " pipeline(s)");
       lock.unlock();
       retired.clear();  // the programs end as their input closes
       lock.lock();

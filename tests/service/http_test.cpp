@@ -280,18 +280,24 @@ TEST_F(HttpTest, KilledPipelineIsRestartedAndTheNextRequestTranslates) {
   EXPECT_NE(translation->find("cat"), std::string::npos) << *translation;
 }
 
-TEST_F(HttpTest, PipelineKilledUnderLoadLosesNoRequest) {
+TEST_F(HttpTest, PipelinesKilledUnderLoadLoseNoRequestAndCrossNoAnswers) {
+  // Eight clients keep both of the mode's pipelines busy; a program of each is killed in turn
+  // with requests in flight. Each client's texts carry numbers no other client sends.
+  const int kClients = 8;
   std::atomic<bool> stop{false};
   std::atomic<int> answered{0};
   std::atomic<int> failed{0};
+  std::vector<std::string> failures(kClients);
   std::vector<std::thread> clients;
-  for (int client = 0; client < 3; ++client) {
+  for (int client = 0; client < kClients; ++client) {
     clients.emplace_back([&, client] {
       for (int round = 0; !stop; ++round) {
         std::string number = std::to_string(client * 1000 + round);
         auto translation = Translate(Encode("The house " + number + " is red"), "en_es");
-        bool own = translation && translation->find(" " + number + " ") != std::string::npos;
+        bool own = translation && translation->find(" " + number + " ") != std::string::npos &&
+                   translation->find("casa") != std::string::npos;
         ++(own ? answered : failed);
+        if (!own) failures[client] = translation ? *translation : "(no translation)";
       }
     });
   }
@@ -302,16 +308,23 @@ TEST_F(HttpTest, PipelineKilledUnderLoadLosesNoRequest) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   };
-  wait_for_answers(5);
-  auto pids = service_->translator().PipelinePids("eng-spa");
-  if (!pids.empty()) ::kill(pids[pids.size() / 2], SIGKILL);
-  wait_for_answers(answered + 10);
+  std::vector<std::vector<pid_t>> seen;
+  wait_for_answers(20);
+  for (int kill = 0; kill < 4; ++kill) {
+    // A program in the middle of the first pipeline, then of the last one.
+    auto pids = service_->translator().PipelinePids("eng-spa");
+    if (pids.size() < 10) break;
+    ::kill(pids[kill % 2 == 0 ? 5 : pids.size() - 5], SIGKILL);
+    seen.push_back(pids);
+    wait_for_answers(answered + 20);
+  }
   stop = true;
   for (auto& client : clients) client.join();
-  ASSERT_FALSE(pids.empty());
+  ASSERT_EQ(seen.size(), 4u);
   EXPECT_EQ(failed.load(), 0);
-  EXPECT_GE(answered.load(), 15);
-  EXPECT_NE(service_->translator().PipelinePids("eng-spa"), pids);
+  for (const auto& failure : failures) EXPECT_EQ(failure, "");
+  EXPECT_GE(answered.load(), 100);
+  EXPECT_NE(service_->translator().PipelinePids("eng-spa"), seen.front());
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // program.
 #include "service_test_support.h"
 
+#include <chrono>
+#include <thread>
+#include <vector>
+
 namespace service_test {
 namespace {
 
@@ -39,6 +43,41 @@ TEST_F(FakeModesTest, HungOrDyingPipelineIsRestartedAndItsRequestAnswered) {
     EXPECT_NE(service_->translator().PipelinePids("en-es"), before);
     EXPECT_EQ(Translate("fine", "en_es"), "fine");
     EXPECT_EQ(Translate("fine", "en_fr"), "fine");
+  }
+}
+
+TEST_F(FakeModesTest, EveryRequestAHungPipelineHeldIsAnsweredWithinTheBound) {
+  // Two hang at once, so that every pipeline the mode may run is stuck while six more wait.
+  const auto options = Options();
+  const auto bound = 2 * (options.startup_timeout + options.exchange_timeout);
+  struct Outcome {
+    std::optional<raw_http::Response> response;
+    std::chrono::steady_clock::duration took{};
+  };
+  std::vector<std::string> texts = {"HANG one", "HANG two"};
+  for (int n = 0; n < 6; ++n) texts.push_back("waiting " + std::to_string(n));
+  std::vector<Outcome> outcomes(texts.size());
+  std::vector<std::thread> clients;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    clients.emplace_back([&, i] {
+      // The hung ones go first; the others queue behind them.
+      if (i >= 2) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      auto start = std::chrono::steady_clock::now();
+      outcomes[i].response = Get("/tr?trtext=" + Encode(texts[i]) + "&lp=en_es");
+      outcomes[i].took = std::chrono::steady_clock::now() - start;
+    });
+  }
+  for (auto& client : clients) client.join();
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    SCOPED_TRACE(texts[i]);
+    ASSERT_TRUE(outcomes[i].response);
+    EXPECT_LT(outcomes[i].took, bound);
+    if (i < 2) {
+      EXPECT_EQ(outcomes[i].response->status, 503);
+      EXPECT_NE(outcomes[i].response->body.find("took too long"), std::string::npos);
+    } else {
+      EXPECT_EQ(CutTranslation(outcomes[i].response->body), texts[i]);
+    }
   }
 }
 

@@ -79,6 +79,8 @@ service::TranslatorOptions FakeModesTest::Options() const {
   service::TranslatorOptions options;
   options.modes_dir = directory_;
   options.exchange_timeout = std::chrono::milliseconds(500);
+  // The stand-in starts in milliseconds; this keeps the bound a hung pipeline costs short.
+  options.startup_timeout = std::chrono::milliseconds(5000);
   return options;
 }
 
