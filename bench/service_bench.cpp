@@ -1,21 +1,24 @@
-// Latency of one plug-in chunk through the service's warm pipelines against starting
-// `apertium` for each request, and throughput with concurrent clients.
-#include "service/child_process.h"
-#include "service/text_encoding.h"
+// The load side of bench/service_bench.py: requests against translation-service, against
+// Apertium-APy, or straight to an in-process Translator (the bare pipelines, no HTTP).
+//   service_bench --service-port N --apy-port N --pairs CODE,CODE...
+// Reads one command a line and answers each with one line:
+//   run SYSTEM CLIENTS SECONDS CODE[,CODE...]   SYSTEM: service, apy or bare; client i asks
+//       for CODE number i modulo their count, one request after another, each on a new
+//       connection as the plug-in makes them. Answers
+//       "requests=N seconds=S errors=E ms=L,L,..." with every request's latency.
+//   simultaneous CLIENTS CODE      that many connect and send at the same moment (service)
+//   half-sent IDLE REQUESTS CODE   requests one by one while IDLE clients hold half a request
+// Prints "ready" once the bare pipelines have started.
+#include "service/translator.h"
 #include "support/raw_http.h"
-
-#include <fcntl.h>
-#include <libgen.h>
-#include <poll.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <regex>
+#include <iostream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,20 +28,32 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::duration<double, std::milli>;
 
-// 136 bytes, ending with the space the plug-in's chunking leaves there.
-const char kChunk[] =
+// 136 bytes each, ending with the space the plug-in's chunking leaves there.
+const char kEnglish[] =
     "The city council announced on Tuesday that the new bridge across the river will open to "
     "traffic next spring, after two years of delays. ";
-static_assert(sizeof kChunk - 1 == 136, "a plug-in chunk of 136 bytes");
+const char kSpanish[] =
+    "El ayuntamiento dijo el martes que el nuevo puente sobre el rio se abrira al "
+    "trafico la proxima primavera, despues de dos anos de obra. ";
+const char kFrench[] =
+    "Le conseil municipal a dit mardi que le nouveau pont sur la riviere sera ouvert a la "
+    "circulation au printemps prochain, apres deux ans. ";
+static_assert(sizeof kEnglish - 1 == 136 && sizeof kSpanish - 1 == 136 &&
+                  sizeof kFrench - 1 == 136,
+              "plug-in chunks of 136 bytes");
 
-struct Settings {
-  std::string service;
-  std::string code = "en_es";
-  std::string mode = "eng-spa";
-  int warm = 300;
-  int cold = 40;
-  int clients = 4;
-  double seconds = 5;
+struct Workload {
+  const char* code;
+  const char* apy_path;  // the query of APy's own endpoint, before the text
+  const char* text;
+};
+
+const Workload kWorkloads[] = {
+    {"en_es", "/translate?markUnknown=no&langpair=eng%7Cspa&q=", kEnglish},
+    {"es_en", "/translate?markUnknown=no&langpair=spa%7Ceng&q=", kSpanish},
+    {"fr_es", "/translate?markUnknown=no&langpair=fra%7Cspa&q=", kFrench},
+    {"es_it", "/translate?markUnknown=no&langpair=spa%7Cita&q=", kSpanish},
+    {"fr_en", "/translateChain?markUnknown=no&langpairs=fra%7Cspa%7Ceng&q=", kFrench},
 };
 
 std::string Encode(const std::string& text) {
@@ -56,174 +71,170 @@ std::string Encode(const std::string& text) {
   return encoded;
 }
 
-double Percentile(std::vector<double> samples, double fraction) {
-  std::sort(samples.begin(), samples.end());
-  auto rank = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(samples.size())));
-  return samples[std::max<std::size_t>(rank, 1) - 1];
-}
-
-std::string Cut(const std::string& page) {
-  const std::string start = "<td bgcolor=white class=s><div style=padding:10px;>";
-  std::size_t at = page.find(start);
-  if (at == std::string::npos) return "(no translation: " + page.substr(0, 200) + ")";
-  at += start.size();
-  return page.substr(at, page.find("</div></td>", at) - at);
-}
-
-// One request as the plug-in makes it: a connection of its own.
-std::string Request(int port, const std::string& target) {
-  auto result = raw_http::Get(port, target);
-  return result ? Cut(result->body) : "(no answer)";
-}
-
-std::string RunApertium(const std::string& mode, const std::string& text) {
-  service::Pipe input = service::MakePipe();
-  service::Pipe output = service::MakePipe();
-  auto program = service::ChildProcess::Spawn({"apertium", "-u", mode}, input.read.get(),
-                                              output.write.get(), 2);
-  input.read.reset();
-  output.write.reset();
-  if (::write(input.write.get(), text.data(), text.size()) < 0) return "(write failed)";
-  input.write.reset();
-  std::string translation;
-  char buffer[4096];
-  ssize_t count;
-  while ((count = ::read(output.read.get(), buffer, sizeof buffer)) > 0) {
-    translation.append(buffer, static_cast<std::size_t>(count));
+const Workload* FindWorkload(const std::string& code) {
+  for (const Workload& workload : kWorkloads) {
+    if (code == workload.code) return &workload;
   }
-  program.Stop();
-  return translation;
+  return nullptr;
 }
 
-// Every client connects and sends at the same moment; each one's wait for its answer.
-std::vector<double> SimultaneousClients(int port, const std::string& target, int count) {
-  std::vector<raw_http::Connection> clients;
-  for (int i = 0; i < count; ++i) clients.emplace_back(port);
-  std::string request = "GET " + target + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
-  auto start = Clock::now();
-  for (auto& client : clients) client.Send(request);
-  std::vector<double> waits;
-  for (auto& client : clients) {
-    client.Read();
-    waits.push_back(Milliseconds(Clock::now() - start).count());
+std::vector<std::string> Split(const std::string& list) {
+  std::vector<std::string> items;
+  std::stringstream stream(list);
+  for (std::string item; std::getline(stream, item, ',');) {
+    if (!item.empty()) items.push_back(item);
   }
-  return waits;
+  return items;
 }
 
-// Normal requests while `idle` other clients hold connections with half a request sent.
-std::vector<double> BesideIdleClients(int port, const std::string& target, int idle, int requests) {
-  std::vector<raw_http::Connection> stalled;
-  for (int i = 0; i < idle; ++i) {
-    stalled.emplace_back(port);
-    stalled.back().Send("GET /tr?trtext=half");
+class Systems {
+ public:
+  Systems(int service_port, int apy_port, std::vector<std::string> codes)
+      : service_port_(service_port), apy_port_(apy_port) {
+    service::TranslatorOptions options;
+    options.codes = std::move(codes);
+    translator_ = std::make_unique<service::Translator>(options);
   }
-  std::vector<double> waits;
-  for (int i = 0; i < requests; ++i) {
-    auto start = Clock::now();
-    Request(port, target);
-    waits.push_back(Milliseconds(Clock::now() - start).count());
+
+  std::string ServiceTarget(const Workload& workload) const {
+    return std::string("/tr?trtext=") + Encode(workload.text) + "&lp=" + workload.code;
   }
-  return waits;
-}
 
-void Report(const char* label, const std::vector<double>& samples) {
-  std::printf("%-34s %9.1f ms %9.1f ms   (%zu requests)\n", label, Percentile(samples, 0.5),
-              Percentile(samples, 0.99), samples.size());
-}
-
-int Run(const Settings& settings) {
-  service::Pipe errors = service::MakePipe();
-  service::UniqueFd nothing(::open("/dev/null", O_RDWR | O_CLOEXEC));
-  auto service = service::ChildProcess::Spawn(
-      {settings.service, "--listen", "127.0.0.1:0", "--pairs", settings.code}, nothing.get(),
-      nothing.get(), errors.write.get());
-  errors.write.reset();
-
-  // The service logs a line per request: read them all, or it would block once the pipe fills.
-  std::string log;
-  char buffer[4096];
-  std::smatch ready;
-  const std::regex ready_line(R"(ready on http://127\.0\.0\.1:(\d+)/)");
-  while (!std::regex_search(log, ready, ready_line)) {
-    ssize_t count = ::read(errors.read.get(), buffer, sizeof buffer);
-    if (count <= 0) {
-      std::fprintf(stderr, "the service did not start:\n%s", log.c_str());
-      return 1;
+  // One request; false when it was not answered with a translation.
+  bool Ask(const std::string& system, const Workload& workload) {
+    if (system == "bare") {
+      const service::LanguagePair* pair = translator_->Find(workload.code);
+      return pair && translator_->Translate(*pair, workload.text).ok;
     }
-    log.append(buffer, static_cast<std::size_t>(count));
-  }
-  const int port = std::stoi(ready[1]);
-  std::thread drain([fd = errors.read.get()] {
-    char discard[4096];
-    while (::read(fd, discard, sizeof discard) > 0) {
+    if (system == "apy") {
+      auto result = raw_http::Get(apy_port_, workload.apy_path + Encode(workload.text));
+      return result && result->status == 200 &&
+             result->body.find("\"translatedText\"") != std::string::npos;
     }
-  });
-
-  const std::string chunk = kChunk;
-  const std::string target = "/tr?trtext=" + Encode(chunk) + "&lp=" + settings.code;
-  std::string warm_translation = Request(port, target);
-  std::vector<double> warm;
-  for (int i = 0; i < settings.warm; ++i) {
-    auto start = Clock::now();
-    Request(port, target);
-    warm.push_back(Milliseconds(Clock::now() - start).count());
+    auto result = raw_http::Get(service_port_, ServiceTarget(workload));
+    return result && result->status == 200 &&
+           result->body.find("<div style=padding:10px;>") != std::string::npos;
   }
 
-  std::string cold_translation = RunApertium(settings.mode, chunk);
-  std::vector<double> cold;
-  for (int i = 0; i < settings.cold; ++i) {
-    auto start = Clock::now();
-    RunApertium(settings.mode, chunk);
-    cold.push_back(Milliseconds(Clock::now() - start).count());
+  int service_port() const { return service_port_; }
+
+ private:
+  int service_port_;
+  int apy_port_;
+  std::unique_ptr<service::Translator> translator_;
+};
+
+void PrintSamples(long requests, double seconds, long errors, std::vector<double> samples) {
+  std::printf("requests=%ld seconds=%.3f errors=%ld ms=", requests, seconds, errors);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    std::printf(i == 0 ? "%.3f" : ",%.3f", samples[i]);
   }
+  std::printf("\n");
+}
 
-  std::vector<double> simultaneous = SimultaneousClients(port, target, 64);
-  std::vector<double> beside_idle = BesideIdleClients(port, target, 200, 50);
-
+void Run(Systems& systems, const std::string& system, int clients, double seconds,
+         const std::vector<const Workload*>& workloads) {
   std::atomic<bool> stop{false};
-  std::atomic<long> answered{0};
-  std::vector<std::thread> clients;
+  std::atomic<long> errors{0};
+  std::vector<std::vector<double>> latencies(static_cast<std::size_t>(clients));
+  std::vector<std::thread> threads;
   auto start = Clock::now();
-  for (int i = 0; i < settings.clients; ++i) {
-    clients.emplace_back([&] {
+  for (int client = 0; client < clients; ++client) {
+    threads.emplace_back([&, client] {
+      const Workload& workload = *workloads[static_cast<std::size_t>(client) % workloads.size()];
       while (!stop) {
-        Request(port, target);
-        ++answered;
+        auto begin = Clock::now();
+        if (!systems.Ask(system, workload)) ++errors;
+        latencies[static_cast<std::size_t>(client)].push_back(
+            Milliseconds(Clock::now() - begin).count());
       }
     });
   }
-  std::this_thread::sleep_for(std::chrono::duration<double>(settings.seconds));
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   stop = true;
-  for (auto& client : clients) client.join();
+  for (auto& thread : threads) thread.join();
   double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+  std::vector<double> all;
+  for (const auto& own : latencies) all.insert(all.end(), own.begin(), own.end());
+  PrintSamples(static_cast<long>(all.size()), elapsed, errors, all);
+}
 
-  ::kill(service.pid(), SIGTERM);
-  service.Stop();
-  drain.join();
+// Every client connects and sends at the same moment; each one's wait for its answer.
+void Simultaneous(Systems& systems, int count, const Workload& workload) {
+  std::vector<raw_http::Connection> clients;
+  for (int i = 0; i < count; ++i) clients.emplace_back(systems.service_port());
+  std::string request =
+      "GET " + systems.ServiceTarget(workload) + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
+  auto start = Clock::now();
+  for (auto& client : clients) client.Send(request);
+  std::vector<double> waits;
+  long errors = 0;
+  for (auto& client : clients) {
+    auto result = client.Read();
+    if (!result || result->status != 200) ++errors;
+    waits.push_back(Milliseconds(Clock::now() - start).count());
+  }
+  PrintSamples(count, Milliseconds(Clock::now() - start).count() / 1000, errors, waits);
+}
 
-  std::printf("%zu-byte chunk, %s (%s), one connection per request\n", chunk.size(),
-              settings.code.c_str(), settings.mode.c_str());
-  std::printf("%-34s %12s %12s\n", "", "median", "p99");
-  Report("warm pipeline, over HTTP", warm);
-  Report(("apertium -u " + settings.mode + " per request").c_str(), cold);
-  Report("64 clients at once, each one's wait", simultaneous);
-  std::printf("%-34s %9.1f ms\n", "  the slowest of the 64", Percentile(simultaneous, 1.0));
-  Report("beside 200 half-sent requests", beside_idle);
-  double speedup = Percentile(cold, 0.5) / Percentile(warm, 0.5);
-  std::printf("speed-up of the median: %.0fx (target: at least 50x) %s\n", speedup,
-              speedup >= 50 ? "met" : "MISSED");
-  std::printf("%d concurrent clients: %.0f requests/s (%ld in %.1f s)\n", settings.clients,
-              static_cast<double>(answered) / elapsed, answered.load(), elapsed);
-  // The service answers plain ASCII in Windows-1252, apertium in UTF-8.
-  warm_translation = service::Windows1252ToUtf8(warm_translation);
-  auto words = [](std::string text) {
-    text.erase(text.find_last_not_of(" \n") + 1);
-    return text;
-  };
-  std::printf("same translation both ways: %s\n",
-              words(warm_translation) == words(cold_translation) ? "yes" : "NO");
-  if (words(warm_translation) != words(cold_translation)) {
-    std::printf("  warm: %s\n  cold: %s\n", warm_translation.c_str(), cold_translation.c_str());
+// Normal requests while `idle` other clients hold connections with half a request sent.
+void HalfSent(Systems& systems, int idle, int requests, const Workload& workload) {
+  std::vector<raw_http::Connection> stalled;
+  for (int i = 0; i < idle; ++i) {
+    stalled.emplace_back(systems.service_port());
+    stalled.back().Send("GET /tr?trtext=half");
+  }
+  std::vector<double> waits;
+  long errors = 0;
+  auto start = Clock::now();
+  for (int i = 0; i < requests; ++i) {
+    auto begin = Clock::now();
+    if (!systems.Ask("service", workload)) ++errors;
+    waits.push_back(Milliseconds(Clock::now() - begin).count());
+  }
+  PrintSamples(requests, Milliseconds(Clock::now() - start).count() / 1000, errors, waits);
+}
+
+int Serve(Systems& systems) {
+  std::printf("ready\n");
+  std::fflush(stdout);
+  for (std::string line; std::getline(std::cin, line);) {
+    std::istringstream words(line);
+    std::string command;
+    words >> command;
+    if (command == "run") {
+      std::string system, codes;
+      int clients = 0;
+      double seconds = 0;
+      words >> system >> clients >> seconds >> codes;
+      std::vector<const Workload*> workloads;
+      for (const std::string& code : Split(codes)) {
+        if (const Workload* workload = FindWorkload(code)) workloads.push_back(workload);
+      }
+      if (clients < 1 || seconds <= 0 || workloads.empty() ||
+          (system != "service" && system != "apy" && system != "bare")) {
+        std::printf("error: %s\n", line.c_str());
+      } else {
+        Run(systems, system, clients, seconds, workloads);
+      }
+    } else if (command == "simultaneous" || command == "half-sent") {
+      int first = 0, second = 0;
+      std::string code;
+      words >> first;
+      if (command == "half-sent") words >> second;
+      words >> code;
+      const Workload* workload = FindWorkload(code);
+      if (!workload || first < 1 || (command == "half-sent" && second < 1)) {
+        std::printf("error: %s\n", line.c_str());
+      } else if (command == "simultaneous") {
+        Simultaneous(systems, first, *workload);
+      } else {
+        HalfSent(systems, first, second, *workload);
+      }
+    } else {
+      std::printf("error: %s\n", line.c_str());
+    }
+    std::fflush(stdout);
   }
   return 0;
 }
@@ -231,29 +242,23 @@ int Run(const Settings& settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Settings settings;
-  std::string self = argv[0];
-  settings.service = std::string(::dirname(self.data())) + "/translation-service";
+  int service_port = 0;
+  int apy_port = 0;
+  std::string pairs;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string name = argv[i];
-    std::string value = argv[i + 1];
-    if (name == "--service")
-      settings.service = value;
-    else if (name == "--warm")
-      settings.warm = std::stoi(value);
-    else if (name == "--cold")
-      settings.cold = std::stoi(value);
-    else if (name == "--clients")
-      settings.clients = std::stoi(value);
-    else if (name == "--seconds")
-      settings.seconds = std::stod(value);
-    else {
-      std::fprintf(stderr,
-                   "usage: service_bench [--service PATH] [--warm N] [--cold N] [--clients N] "
-                   "[--seconds S]\n");
-      return 2;
+    if (name == "--service-port") {
+      service_port = std::stoi(argv[i + 1]);
+    } else if (name == "--apy-port") {
+      apy_port = std::stoi(argv[i + 1]);
+    } else if (name == "--pairs") {
+      pairs = argv[i + 1];
     }
   }
-  if (settings.warm < 1 || settings.cold < 1 || settings.clients < 1) return 2;
-  return Run(settings);
+  if (argc % 2 == 0 || service_port <= 0 || apy_port <= 0 || pairs.empty()) {
+    std::fprintf(stderr, "usage: service_bench --service-port N --apy-port N --pairs CODES\n");
+    return 2;
+  }
+  Systems systems(service_port, apy_port, Split(pairs));
+  return Serve(systems);
 }

@@ -28,6 +28,7 @@ PipelinePool::~PipelinePool() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
+    RefuseWaiters();
   }
   changed_.notify_all();
   starter_.join();
@@ -49,30 +50,50 @@ std::vector<pid_t> PipelinePool::Pids() const {
 
 PipelinePool::Lease PipelinePool::Acquire(Pipeline::Clock::time_point deadline) {
   std::unique_lock<std::mutex> lock(mutex_);
-  const unsigned failures_before = failed_starts_;
-  for (;;) {
-    if (stopping_) return {};
+  if (stopping_) return {};
+  if (waiting_.empty()) {
     for (auto& member : members_) {
       if (!member->busy) {
         member->busy = true;
         return Lease(this, member.get());
       }
     }
-    if (members_.empty() && starts_pending_ == 0 && failed_starts_ != failures_before) return {};
-    if (members_.size() + starts_pending_ < settings_.max_pipelines) {
-      ++starts_pending_;
-      changed_.notify_all();
-    }
-    if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) {
-      for (auto& member : members_) {
-        if (!member->busy) {
-          member->busy = true;
-          return Lease(this, member.get());
-        }
-      }
-      return {};
-    }
   }
+  Waiter self;
+  waiting_.push_back(&self);
+  if (members_.size() + starts_pending_ < settings_.max_pipelines) {
+    ++starts_pending_;
+    changed_.notify_all();
+  }
+  while (!self.given && !self.refused) {
+    if (self.woken.wait_until(lock, deadline) == std::cv_status::timeout) break;
+  }
+  if (!self.given) {
+    auto found = std::find(waiting_.begin(), waiting_.end(), &self);
+    if (found != waiting_.end()) waiting_.erase(found);
+    return {};
+  }
+  return Lease(this, self.given);
+}
+
+void PipelinePool::HandOut() {
+  for (auto& member : members_) {
+    if (waiting_.empty()) return;
+    if (member->busy) continue;
+    member->busy = true;
+    Waiter* first = waiting_.front();
+    waiting_.pop_front();
+    first->given = member.get();
+    first->woken.notify_one();
+  }
+}
+
+void PipelinePool::RefuseWaiters() {
+  for (Waiter* waiter : waiting_) {
+    waiter->refused = true;
+    waiter->woken.notify_one();
+  }
+  waiting_.clear();
 }
 
 void PipelinePool::Release(Member* member, bool broken) {
@@ -86,13 +107,14 @@ void PipelinePool::Release(Member* member, bool broken) {
       members_.erase(found);
       if (!stopping_ && members_.size() + starts_pending_ < settings_.max_pipelines) {
         ++starts_pending_;
+        changed_.notify_all();
       }
     } else {
       member->busy = false;
       member->idle_since = Pipeline::Clock::now();
+      HandOut();
     }
   }
-  changed_.notify_all();
   if (dead) dead->pipeline->Kill();
 }
 
@@ -126,8 +148,9 @@ void PipelinePool::Run() {
         if (members_.size() > 1) {
           LogLine("mode " + mode_.name + " runs " + std::to_string(members_.size()) + " pipelines");
         }
-      } else {
-        ++failed_starts_;
+        HandOut();
+      } else if (members_.empty() && starts_pending_ == 0) {
+        RefuseWaiters();
       }
       changed_.notify_all();
       continue;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -67,8 +68,9 @@ class PipelinePool {
     bool broken_ = false;
   };
 
-  // A free pipeline, starting another when all are busy and the limit allows. Nothing when
-  // none is free by the deadline, or when the pool is empty and a start has just failed.
+  // A free pipeline, starting another when all are busy and the limit allows; requests that
+  // wait are served in the order they came. Nothing when none is free by the deadline, or
+  // when the pool is empty and a start has just failed.
   Lease Acquire(Pipeline::Clock::time_point deadline);
 
   const Mode& mode() const { return mode_; }
@@ -82,22 +84,30 @@ class PipelinePool {
     bool busy = false;
     Pipeline::Clock::time_point idle_since;
   };
+  struct Waiter {
+    std::condition_variable woken;
+    Member* given = nullptr;
+    bool refused = false;
+  };
 
   void Run();
   std::unique_ptr<Pipeline> StartOne() const;
   // Takes out the spare members unused for too long; when the next one is due otherwise.
   Pipeline::Clock::time_point TakeIdleSpares(std::vector<std::unique_ptr<Member>>& out);
   void Release(Member* member, bool broken);
+  // Gives free pipelines to the longest waiting requests. Called with the lock held.
+  void HandOut();
+  void RefuseWaiters();
 
   const Mode mode_;
   const Settings settings_;
 
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable changed_;  // for the starter thread and WaitUntilStarted
   std::vector<std::unique_ptr<Member>> members_;
+  std::deque<Waiter*> waiting_;
   std::size_t starts_pending_ = 0;  // asked for or under way
-  unsigned failed_starts_ = 0;
-  bool started_once_ = false;  // the first start has ended, well or not
+  bool started_once_ = false;       // the first start has ended, well or not
   bool stopping_ = false;
   std::thread starter_;  // last: it runs on everything above
 };
