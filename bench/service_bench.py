@@ -398,8 +398,10 @@ def main():
     service = subprocess.Popen([args.service, "--listen", "127.0.0.1:%d" % SERVICE_PORT,
                                 "--pairs", PAIRS], stderr=subprocess.PIPE)
     service_log = ServiceLog(service.stderr)
+    # As its systemd unit starts it.
     apy = subprocess.Popen(["apertium-apy", "-p", str(APY_PORT), "/usr/share/apertium/modes"],
-                           stdout=apy_output, stderr=apy_output)
+                           stdout=apy_output, stderr=apy_output,
+                           env=dict(os.environ, LC_ALL="C.UTF-8"))
     load = None
     try:
         if not wait_for_http("http://127.0.0.1:%d/" % SERVICE_PORT, service, 180):

@@ -58,11 +58,11 @@ class Translator {
   const std::vector<LanguagePair>& Pairs() const { return pairs_; }
   const LanguagePair* Find(std::string_view code) const;
 
-  // Translates UTF-8 text. Each of a mode's pipelines serves one request at a time, and
-  // requests for a mode wait for a free one. A pipeline that dies is replaced and the request
-  // tried once more on another; one that stops answering is replaced and the request fails.
-  // Either way each mode of the pair takes at most two waits for a pipeline (each at most the
-  // startup timeout, the time a replacement takes) and two exchange timeouts.
+  // Translates UTF-8 text. Each of a mode's pipelines serves one request at a time; requests
+  // for a mode wait for a free one in the order they came. A pipeline that dies is replaced
+  // and the request tried once more on another; one that stops answering is replaced and the
+  // request fails. Either way each mode of the pair takes at most two waits for a pipeline
+  // (each at most the startup timeout, the time a replacement takes) and two exchange timeouts.
   Translation Translate(const LanguagePair& pair, std::string_view text);
 
   // The process ids of a mode's pipelines, for tests that break them.
