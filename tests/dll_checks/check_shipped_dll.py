@@ -191,6 +191,8 @@ def version_block(data, offset):
     key_end = offset + 6
     while data[key_end:key_end + 2] != b"\0\0":
         key_end += 2
+        if key_end >= end:
+            raise ValueError("version block at %d has no key" % offset)
     key = data[offset + 6:key_end].decode("utf-16-le")
     start = (key_end + 2 + 3) & ~3
     value = data[start:start + value_length * (2 if kind == 1 else 1)]
