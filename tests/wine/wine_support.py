@@ -56,7 +56,8 @@ def unquote(text):
 def wine_prefix(wine_run):
     # The prefix the runner picks, so that wineserver -k and -w reach the same server.
     root = os.path.dirname(os.path.dirname(os.path.abspath(wine_run)))
-    return os.environ.get("WINEPREFIX", os.path.join(root, "build", "win64", "wineprefix"))
+    arch = os.environ.get("WINEARCH", "win64")
+    return os.environ.get("WINEPREFIX", os.path.join(root, "build", arch, "wineprefix"))
 
 
 def run_wine(wine_run, arguments, timeout, lines=None, env=None):
