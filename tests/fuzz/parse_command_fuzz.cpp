@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   [](unsigned char b) { return b == kUnwritten; });
   Require(returned == 0 || returned == 1, "ParseCommand returns 0 or 1");
   if (returned == 0 || !standin::MessageBoxes().empty() || nullResult) {
-    Require(nullResult || untouched, "a command that translates nothing leaves the buffer as it was");
+    Require(nullResult || untouched, "a command that translates nothing leaves the buffer");
     Require(requests.empty(), "no request without a translation");
     return 0;
   }

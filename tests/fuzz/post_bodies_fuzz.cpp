@@ -49,7 +49,8 @@ std::string Contents(const std::string& pattern, unsigned size) {
 
 std::string FormBody(const std::vector<Field>& fields) {
   std::string body;
-  for (const Field& field : fields) body += (body.empty() ? "" : "&") + field.name + "=" + field.value;
+  for (const Field& field : fields)
+    body += (body.empty() ? "" : "&") + field.name + "=" + field.value;
   return body;
 }
 
@@ -159,7 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned flags = parts.Byte(p + 2, 0);
     fields.push_back({parts.Part(p), parts.Part(p + 1), (flags & 1) != 0});
     if (!fields.back().isFile) continue;
-    const std::string pattern = parts.Part(p + 2).substr(std::min<std::size_t>(5, parts.Part(p + 2).size()));
+    const std::string& controls = parts.Part(p + 2);
+    const std::string pattern = controls.substr(std::min<std::size_t>(5, controls.size()));
     FileStates& states = files[fields.back().value];
     states.before.reset();
     states.after.reset();
@@ -192,7 +194,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(sent == (client.RequestHandle() != nullptr), "a failed request leaves no request handle");
 
   if (multipart) {
-    CheckMultipartBody(fields, files, sent && !kFailing[failing] && (changeAt == 0 || opens < changeAt));
+    const bool unchanged = changeAt == 0 || opens < changeAt;
+    CheckMultipartBody(fields, files, sent && !kFailing[failing] && unchanged);
   } else {
     CheckFormBody(fields);
   }
