@@ -4,7 +4,8 @@ set -e
 packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils wine64
   libmicrohttpd-dev apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
-  iproute2 util-linux chromium systemd"
+  iproute2 util-linux chromium systemd
+  clang libclang-rt-14-dev"
 # Wine's 32-bit loader, which runs the shipped DLL; its recommends would add about 700 MB of
 # i386 libraries (sound, graphics, printing) that the tests never load.
 lean_packages="wine32:i386"

@@ -19,7 +19,7 @@ run_preset() {
 }
 
 status=0
-for preset in linux linux-sanitize win32 win64; do
+for preset in linux linux-sanitize fuzz win32 win64; do
   run_preset "$preset" || { echo "preset $preset FAILED"; status=1; }
 done
 
