@@ -10,7 +10,7 @@ trap 'rm -f "$log"' EXIT
 
 run_preset() {
   echo "== preset $1"
-  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" || return 1
+  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" || { unbuilt="$unbuilt $1"; return 1; }
   ctest --preset "$1" --output-on-failure -j2 2>&1 | tee -a "$log"
   local ran=$?
   # ctest keeps a skipped test's output, its reason, only in its log.
@@ -19,6 +19,7 @@ run_preset() {
 }
 
 status=0
+unbuilt=""
 for preset in linux linux-sanitize fuzz win32 win64; do
   run_preset "$preset" || { echo "preset $preset FAILED"; status=1; }
 done
@@ -32,6 +33,8 @@ done < <(sed -n 's/.*tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]
 # ctest counts a skipped test as passed and lists it under "did not run".
 skipped=$(grep -c '^[[:space:]]*[0-9]* - .* (Skipped)$' "$log")
 passed=$((passed - skipped))
+# A preset that does not build ran none of its tests: count it as a failure of its own.
+for preset in $unbuilt; do echo "preset $preset did not build"; failed=$((failed + 1)); done
 [ "$failed" -eq 0 ] || status=1
 echo "total: $passed passed, $failed failed, $skipped skipped"
 exit $status
