@@ -1,19 +1,28 @@
 #!/bin/sh
-# Runs a Windows program under wine64 in the build's own prefix, with no display, no Mono or
+# Runs a Windows program under Wine in the build's own prefix, with no display, no Mono or
 # Gecko prompts and no debug chatter. The prefix is created on first use.
+#   WINEARCH=win32: Wine's 32-bit loader in a WINEARCH=win32 prefix under build/win32/
+#   WINEARCH=win64 (the default): wine64 in a prefix under build/win64/
+# WINELOADER and WINEPREFIX, when set, name the loader and the prefix instead.
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="${WINEPREFIX:-$here/build/win64/wineprefix}"
+export WINEARCH="${WINEARCH:-win64}"
+case "$WINEARCH" in
+  win32) loader=/usr/lib/wine/wine ;;
+  win64) loader=/usr/lib/wine/wine64 ;;
+  *) echo "wine-run.sh: WINEARCH must be win32 or win64, not $WINEARCH" >&2; exit 2 ;;
+esac
+export WINELOADER="${WINELOADER:-$loader}"
+export WINEPREFIX="${WINEPREFIX:-$here/build/$WINEARCH/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-wine=/usr/lib/wine/wine64
 
 if [ ! -f "$WINEPREFIX/.mirelskan-ready" ]; then
   mkdir -p "$WINEPREFIX"
-  "$wine" wineboot --init >/dev/null 2>&1
-  "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  "$WINELOADER" wineboot --init >/dev/null 2>&1
+  "$WINELOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   /usr/lib/wine/wineserver -w
   touch "$WINEPREFIX/.mirelskan-ready"
 fi
 
-exec "$wine" "$@"
+exec "$WINELOADER" "$@"

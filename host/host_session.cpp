@@ -7,11 +7,14 @@
 
 const char HOST_USAGE[] =
     "usage: plugin-host.exe <plug-in DLL> [STEP...]\n"
+    "       plugin-host.exe <plug-in DLL> --interactive\n"
     "\n"
     "Loads the plug-in by path, calls Initialize and PublishInfo (lines starting with\n"
     "\"published\"), runs each STEP in order (with no STEP, each line of standard input),\n"
     "then calls Uninitialize. Toasts reach a hidden top-level window; message boxes are\n"
-    "printed and closed at once.\n"
+    "printed and closed at once. --interactive reads steps from standard input as well, and\n"
+    "prints \"ready\" once the plug-in is loaded and \"done\" after each step, for a program\n"
+    "that drives the host through pipes.\n"
     "\n"
     "Steps:\n"
     "  /word [parameters]    ParseCommand with \"/word\" and the text after the first space\n"

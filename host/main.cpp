@@ -2,6 +2,7 @@
 // prints.
 #include "host_session.h"
 #include "host_window.h"
+#include "output.h"
 #include "plugin_library.h"
 
 #include <fcntl.h>
@@ -49,11 +50,17 @@ int main(int argc, char** argv) {
 
   HostSession session(plugin);
   session.Start();
-  if (argc > 2) {
+  // A program driving the host through pipes needs to know when each step has ended.
+  const bool interactive = argc == 3 && std::strcmp(argv[2], "--interactive") == 0;
+  if (interactive) PrintLine("ready");
+  if (argc > 2 && !interactive) {
     for (int i = 2; i < argc; ++i) session.Run(argv[i]);
   } else {
     std::string line;
-    while (ReadLine(line)) session.Run(line);
+    while (ReadLine(line)) {
+      session.Run(line);
+      if (interactive) PrintLine("done");
+    }
   }
   session.Stop();
   return session.FaultSeen() ? 1 : 0;

@@ -51,16 +51,6 @@ bool ProtocolOfScheme(const char* scheme, ProtocolKind& protocol) {
   return true;
 }
 
-// Closes the handle whatever it holds, null included, and forgets it.
-void ReleaseHandle(HINTERNET& handle) {
-  InternetCloseHandle(handle);
-  handle = nullptr;
-}
-
-void ReleaseHandleIfOpen(HINTERNET& handle) {
-  if (handle) ReleaseHandle(handle);
-}
-
 }  // namespace
 
 InternetClient::~InternetClient() {
@@ -120,8 +110,8 @@ bool InternetClient::ConnectServer(const char* server, std::int32_t port, const 
     formFields_.clear();
     return true;
   } catch (...) {
-    ReleaseHandle(internet_);
-    ReleaseHandle(connection_);
+    CloseHandleField(internet_, NullHandle::kClose);
+    CloseHandleField(connection_, NullHandle::kClose);
     return false;
   }
 }
@@ -141,17 +131,17 @@ bool InternetClient::Request(const char* path, RequestKind kind, const char* ref
         result = RequestPostMultipart(path, referrer);
         break;
       default:
-        CloseRequestHandle();
+        CloseHandleField(request_, NullHandle::kClose);
         return false;
     }
     if (!result) {
-      CloseRequestHandle();
+      CloseHandleField(request_, NullHandle::kClose);
       return false;
     }
     path_ = path;
     return true;
   } catch (...) {
-    CloseRequestHandle();
+    CloseHandleField(request_, NullHandle::kClose);
     return result;
   }
 }
@@ -206,18 +196,21 @@ DWORD InternetClient::Response(void* buffer, DWORD size) {
     RaiseIfFalse(InternetReadFile(request_, buffer, size, &count), RESPONSE_FAILED);
     return count;
   } catch (...) {
-    CloseRequestHandle();
+    CloseHandleField(request_, NullHandle::kClose);
     return 0;
   }
 }
 
 void InternetClient::Close() {
-  ReleaseHandleIfOpen(request_);
-  ReleaseHandleIfOpen(connection_);
-  ReleaseHandleIfOpen(internet_);
+  CloseHandleField(request_, NullHandle::kSkip);
+  CloseHandleField(connection_, NullHandle::kSkip);
+  CloseHandleField(internet_, NullHandle::kSkip);
 }
 
-void InternetClient::CloseRequestHandle() { ReleaseHandle(request_); }
+void InternetClient::CloseHandleField(HINTERNET& field, NullHandle null) {
+  if (field || null == NullHandle::kClose) InternetCloseHandle(field);
+  field = nullptr;
+}
 
 void InternetClient::AddFormField(const char* name, const char* value, bool isFile) {
   auto field = std::make_unique<FormField>();

@@ -92,8 +92,12 @@ class InternetClient {
   DWORD PostRequestFlags() const;
 
  private:
+  // Close skips a field that holds null; the failure paths hand WinINet whatever the field
+  // holds, null included, as they always have.
+  enum class NullHandle { kSkip, kClose };
   std::string CookieUrl(const char* path) const;
-  void CloseRequestHandle();
+  // The one place a handle field is closed and forgotten.
+  void CloseHandleField(HINTERNET& field, NullHandle null);
 
   HINTERNET internet_ = nullptr;
   HINTERNET connection_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "child_process.h"
 #include "log.h"
+#include "mode_requirements.h"
 #include "service_config.h"
 
 #include <fcntl.h>
@@ -206,7 +207,8 @@ std::vector<Mode> DiscoverModes(const std::string& directory) {
   std::error_code error;
   std::filesystem::directory_iterator entries(directory, error);
   if (error) {
-    LogLine("cannot list modes in " + directory + ": " + error.message());
+    LogLine("no Apertium modes in " + directory + ": " + error.message() +
+            " (Debian package apertium and a language pair, e.g. apertium-eng-spa)");
     return modes;
   }
   // Every pair runs mostly the same programs: ask each one once.
@@ -224,6 +226,8 @@ std::vector<Mode> DiscoverModes(const std::string& directory) {
     if (entry.path().extension() == ".mode") paths.push_back(entry.path());
   }
   std::sort(paths.begin(), paths.end());
+  // One line for each thing missing, however many modes it keeps from starting.
+  std::map<std::string, std::string> missing;
   for (const auto& path : paths) {
     std::string name = path.stem().string();
     auto languages = ModeLanguages(name);
@@ -236,11 +240,20 @@ std::vector<Mode> DiscoverModes(const std::string& directory) {
       continue;
     }
     try {
+      std::vector<Command> stages = ParseModePipeline(ReadFile(path));
+      if (auto requirement = MissingRequirement(stages)) {
+        std::string& skipped = missing[*requirement];
+        skipped += (skipped.empty() ? "" : ", ") + name;
+        continue;
+      }
       modes.push_back(Mode{name, languages->first, languages->second,
-                           WithNullFlush(ParseModePipeline(ReadFile(path)), takes_null_flush)});
+                           WithNullFlush(std::move(stages), takes_null_flush)});
     } catch (const std::exception& failure) {
       LogLine("mode " + name + " skipped: " + failure.what());
     }
+  }
+  for (const auto& [requirement, skipped] : missing) {
+    LogLine(requirement + "; skipped: " + skipped);
   }
   return modes;
 }

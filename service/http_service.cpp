@@ -1,6 +1,7 @@
 #include "http_service.h"
 
 #include "log.h"
+#include "request_summary.h"
 #include "routes.h"
 #include "service_config.h"
 

@@ -20,7 +20,8 @@ const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
     "  --modes DIR         the Apertium modes to look for pairs in (default %s)\n"
-    "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n";
+    "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n"
+    "  --help, --version   show this text, or the version, and exit\n";
 
 std::vector<std::string> SplitCodes(const std::string& list) {
   std::vector<std::string> codes;
@@ -39,6 +40,11 @@ int Usage(FILE* stream, int status) {
   return status;
 }
 
+int BadCommandLine(const std::string& problem) {
+  std::fprintf(stderr, "translation-service: %s\n", problem.c_str());
+  return Usage(stderr, 2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,15 +53,21 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") return Usage(stdout, 0);
-    if (i + 1 >= argc) return Usage(stderr, 2);
+    if (argument == "--version") {
+      std::printf("translation-service %s\n", MIRELSKAN_VERSION);
+      return 0;
+    }
+    if (argument != "--listen" && argument != "--modes" && argument != "--pairs") {
+      return BadCommandLine("unknown option " + argument);
+    }
+    if (i + 1 >= argc) return BadCommandLine(argument + " needs a value");
+    std::string value = argv[++i];
     if (argument == "--listen") {
-      listen = argv[++i];
+      listen = value;
     } else if (argument == "--modes") {
-      options.modes_dir = argv[++i];
-    } else if (argument == "--pairs") {
-      options.codes = SplitCodes(argv[++i]);
+      options.modes_dir = value;
     } else {
-      return Usage(stderr, 2);
+      options.codes = SplitCodes(value);
     }
   }
   auto address = service::ParseListenAddress(listen);

@@ -1,8 +1,23 @@
 #include "pages.h"
 
+#include "help_text_codes.h"
+
+#include <algorithm>
+
 namespace service {
 
 namespace {
+
+// Small and inline: the page must stand alone, with nothing fetched from elsewhere.
+const char kStyle[] =
+    "body{font-family:sans-serif;max-width:46em;margin:1.5em auto;padding:0 1em;color:#222;"
+    "background:#f4f4f1}"
+    "h1{font-size:1.4em}h2{font-size:1.1em;margin-top:1.5em}"
+    "td.s{border:1px solid #bbb;white-space:pre-wrap}"
+    "textarea{width:100%;box-sizing:border-box;font:inherit}"
+    ".note{color:#8a4b00}"
+    "table.codes{border-collapse:collapse}table.codes td{padding:2px 8px}"
+    ".no{color:#888}";
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -27,8 +42,56 @@ std::string Page(std::string_view title, std::string_view body) {
   std::string page =
       "<!DOCTYPE html>\n<html><head><meta name=viewport content=\"width=device-width\">"
       "<title>";
-  page.append(EscapeHtml(title)).append("</title></head>\n<body>\n").append(body);
+  page.append(EscapeHtml(title))
+      .append("</title><style>")
+      .append(kStyle)
+      .append("</style></head>\n<body>\n")
+      .append(body);
   return page + "</body></html>\n";
+}
+
+std::string Form(const FormState& form) {
+  std::string body =
+      "<form action=\"/tr\" method=\"get\" accept-charset=\"UTF-8\">\n"
+      "<p><textarea name=\"trtext\" rows=\"6\" cols=\"60\" required>";
+  body += EscapeHtml(form.text);
+  body += "</textarea></p>\n<p><label>Language pair <select name=\"lp\">\n";
+  for (const LanguagePair& pair : *form.pairs) {
+    body += "<option value=\"" + EscapeHtml(pair.code) + "\"" +
+            (pair.code == form.code ? " selected" : "") + ">" + EscapeHtml(pair.code) + " - " +
+            EscapeHtml(pair.description) + "</option>\n";
+  }
+  return body + "</select></label> <button type=\"submit\">Translate</button></p>\n</form>\n";
+}
+
+bool Served(const std::vector<LanguagePair>& pairs, std::string_view code) {
+  return std::any_of(pairs.begin(), pairs.end(),
+                     [&](const LanguagePair& pair) { return pair.code == code; });
+}
+
+// The plug-in's help box lists codes this service may not have: say which it has.
+std::string HelpTextCodeTable(const std::vector<LanguagePair>& pairs) {
+  const auto& codes = HelpTextCodes();
+  auto served = std::count_if(codes.begin(), codes.end(),
+                              [&](const HelpTextCode& c) { return Served(pairs, c.code); });
+  std::string table = "<h2>The plug-in's language codes</h2>\n<p>This service serves " +
+                      std::to_string(served) + " of the " + std::to_string(codes.size()) +
+                      " codes the plug-in's help lists.</p>\n<table class=codes>\n";
+  for (const HelpTextCode& code : codes) {
+    bool here = Served(pairs, code.code);
+    table += std::string("<tr") + (here ? "" : " class=no") + "><td><code>" + code.code +
+             "</code></td><td>" + code.description + "</td><td>" +
+             (here ? "served here" : "not served here") + "</td></tr>\n";
+  }
+  table += "</table>\n";
+  std::vector<LanguagePair> others;
+  for (const LanguagePair& pair : pairs) {
+    bool listed = std::any_of(codes.begin(), codes.end(),
+                              [&](const HelpTextCode& c) { return pair.code == c.code; });
+    if (!listed) others.push_back(pair);
+  }
+  if (!others.empty()) table += "<p>Also served, though not in the help:</p>\n" + PairList(others);
+  return table;
 }
 
 }  // namespace
@@ -73,12 +136,21 @@ std::string EscapeHtml(std::string_view text) {
   return escaped;
 }
 
-std::string ResultPage(std::string_view escaped_translation) {
-  std::string body = "<table><tr>";
+bool IsBlank(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
+std::string ResultPage(std::string_view escaped_translation, const FormState& form) {
+  std::string body = "<h1>Translation</h1>\n<table><tr>";
   body.append(kTranslationStartMarker)
       .append(escaped_translation)
       .append(kTranslationEndMarker)
-      .append("</tr></table>\n<p><a href=\"/\">More translation options</a></p>\n");
+      .append("</tr></table>\n");
+  if (IsBlank(form.text)) {
+    body += "<p class=note>There was nothing to translate: type a text below.</p>\n";
+  }
+  body += Form(form) + "<p><a href=\"/\">All language pairs</a></p>\n";
   return Page("Translation", body);
 }
 
@@ -86,24 +158,16 @@ std::string MessagePage(std::string_view title, std::string_view message,
                         const std::vector<LanguagePair>& pairs) {
   std::string body = "<h1>" + EscapeHtml(title) + "</h1>\n<p>" + EscapeHtml(message) + "</p>\n";
   if (!pairs.empty()) body += "<p>Available language pairs:</p>\n" + PairList(pairs);
+  body += "<p><a href=\"/\">Back to the translation form</a></p>\n";
   return Page(title, body);
 }
 
 std::string IndexPage(const std::vector<LanguagePair>& pairs) {
-  std::string body =
-      "<h1>Translation</h1>\n"
-      "<form action=\"/tr\" method=\"get\" accept-charset=\"UTF-8\">\n"
-      "<p><textarea name=\"trtext\" rows=\"6\" cols=\"60\" required></textarea></p>\n"
-      "<p><label>Language pair <select name=\"lp\">\n";
-  for (const LanguagePair& pair : pairs) {
-    body += "<option value=\"" + EscapeHtml(pair.code) + "\">" + EscapeHtml(pair.code) + " - " +
-            EscapeHtml(pair.description) + "</option>\n";
-  }
-  body +=
-      "</select></label> <button type=\"submit\">Translate</button></p>\n</form>\n"
-      "<h2>Language pairs</h2>\n";
+  std::string body = "<h1>Translation</h1>\n";
+  body += Form(FormState{&pairs, "", ""});
+  body += "<h2>Language pairs</h2>\n";
   body += pairs.empty() ? "<p>No language pair is available.</p>\n" : PairList(pairs);
-  return Page("Translation", body);
+  return Page("Translation", body + HelpTextCodeTable(pairs));
 }
 
 }  // namespace service

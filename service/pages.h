@@ -1,4 +1,5 @@
-// The HTML the service answers with.
+// The HTML the service answers with: for the plug-in, the translation between two markers; for a
+// person in a browser, the form around it.
 #pragma once
 
 #include "translator.h"
@@ -22,15 +23,26 @@ std::string EscapeTranslation(std::string_view text);
 // Escapes & < > " for text in ordinary markup.
 std::string EscapeHtml(std::string_view text);
 
-// A page with the (escaped) translation between the markers. Its own markup is ASCII, so the
-// translation's bytes may be in any ASCII-compatible encoding.
-std::string ResultPage(std::string_view escaped_translation);
+// What the form shows again: the text as sent and the pair chosen.
+struct FormState {
+  const std::vector<LanguagePair>* pairs = nullptr;
+  std::string_view text;
+  std::string_view code;
+};
 
-// A page that explains a problem, in UTF-8, without the start marker.
+// A page with the (escaped) translation between the markers, then the form again; a blank text
+// gets a note. Its own markup is ASCII, so the text may be in any ASCII-compatible encoding.
+std::string ResultPage(std::string_view escaped_translation, const FormState& form);
+
+// A page that explains a problem, in UTF-8, without the start marker, with a way back to the
+// form.
 std::string MessagePage(std::string_view title, std::string_view message,
                         const std::vector<LanguagePair>& pairs);
 
-// The form that submits to /tr, with the list of pairs.
+// The form that submits to /tr, and which of the plug-in's language codes are served here.
 std::string IndexPage(const std::vector<LanguagePair>& pairs);
+
+// Whether a text holds nothing to translate.
+bool IsBlank(std::string_view text);
 
 }  // namespace service

@@ -41,15 +41,20 @@ Answer Translate(Translator& translator, std::string_view query) {
   // ANSI code page, which is also the safer answer for plain ASCII.
   bool utf8 = IsValidUtf8(*text) &&
               std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
-  Translation translation = translator.Translate(*pair, utf8 ? *text : Windows1252ToUtf8(*text));
-  if (!translation.ok) {
-    return Page(503, MessagePage("Translation failed",
-                                 "The text could not be translated: " + translation.problem +
-                                     ". Please try again.",
-                                 {}));
+  FormState form{&translator.Pairs(), *text, *code};
+  std::string result = *text;  // a blank text stays as it is
+  if (!IsBlank(*text)) {
+    Translation translation =
+        translator.Translate(*pair, utf8 ? *text : Windows1252ToUtf8(*text));
+    if (!translation.ok) {
+      return Page(503, MessagePage("Translation failed",
+                                   "The text could not be translated: " + translation.problem +
+                                       ". Please try again.",
+                                   {}));
+    }
+    result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
   }
-  std::string result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
-  Answer answer = Page(200, ResultPage(EscapeTranslation(result)));
+  Answer answer = Page(200, ResultPage(EscapeTranslation(result), form));
   answer.charset = utf8 ? "UTF-8" : "windows-1252";
   return answer;
 }

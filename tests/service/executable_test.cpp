@@ -36,10 +36,11 @@ std::vector<std::string> WaitForLine(int fd, std::string& log, const std::regex&
 
 void ReadToEnd(int fd, std::string& log) { WaitForLine(fd, log, std::regex("(?!)")); }
 
+// Standard output and error both go to `errors`.
 service::ChildProcess StartProgram(const std::vector<std::string>& argv, service::Pipe& errors) {
   service::UniqueFd nothing(::open("/dev/null", O_RDWR | O_CLOEXEC));
   auto program =
-      service::ChildProcess::Spawn(argv, nothing.get(), nothing.get(), errors.write.get());
+      service::ChildProcess::Spawn(argv, nothing.get(), errors.write.get(), errors.write.get());
   errors.write.reset();
   return program;
 }
@@ -88,14 +89,42 @@ TEST(Executable, ATakenPortFailsBeforeAnyPipelineStarts) {
   EXPECT_EQ(log.find("no language pair"), std::string::npos) << log;
 }
 
-TEST(Executable, RefusesABadCommandLine) {
-  for (const char* argument : {"--listen", "--nonsense"}) {
+TEST(Executable, AnswersItsCommandLineInOneClearMessage) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    int status;
+    std::vector<const char*> says;
+  };
+  // Without Apertium's programs on PATH, as on a machine where it is not installed.
+  const std::vector<std::string> no_apertium = {"/usr/bin/env", "PATH=/nonexistent",
+                                                TRANSLATION_SERVICE_BINARY, "--listen",
+                                                "127.0.0.1:0"};
+  const Case kCases[] = {
+      {"help", {TRANSLATION_SERVICE_BINARY, "--help"}, 0, {"usage:", "--pairs", "--version"}},
+      {"version", {TRANSLATION_SERVICE_BINARY, "--version"}, 0, {"translation-service 1.0.0\n"}},
+      {"unknown option", {TRANSLATION_SERVICE_BINARY, "--nonsense"}, 2,
+       {"unknown option --nonsense", "usage:"}},
+      {"missing value", {TRANSLATION_SERVICE_BINARY, "--listen"}, 2, {"--listen needs a value"}},
+      {"bad address", {TRANSLATION_SERVICE_BINARY, "--listen", "no-port"}, 2, {"no-port"}},
+      {"no modes", {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--modes", "/nonexistent"},
+       1, {"no Apertium modes in /nonexistent", "Debian package apertium"}},
+      {"Apertium not installed", no_apertium, 1,
+       {"program lt-proc is not installed (Debian package lttoolbox); skipped: eng-spa"}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
     service::Pipe errors = service::MakePipe();
-    auto program = StartProgram({TRANSLATION_SERVICE_BINARY, argument, "no-port"}, errors);
+    auto program = StartProgram(c.arguments, errors);
     std::string log;
     ReadToEnd(errors.read.get(), log);
     int status = program.Stop();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << argument << ": " << log;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status << ": " << log;
+    for (const char* text : c.says) EXPECT_NE(log.find(text), std::string::npos) << log;
+    if (c.status == 1) {
+      // One line for what is missing, one for the outcome.
+      EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 2) << log;
+    }
   }
 }
 

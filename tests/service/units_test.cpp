@@ -2,13 +2,17 @@
 #include "service_test_support.h"
 
 #include "service/apertium_mode.h"
+#include "plugin/help_text.h"
 #include "service/form_query.h"
+#include "service/help_text_codes.h"
+#include "service/mode_requirements.h"
 #include "service/pages.h"
 #include "service/listen_socket.h"
 #include "service/stream_format.h"
 #include "service/text_encoding.h"
 #include "service/translator.h"
 
+#include <regex>
 #include <stdexcept>
 
 namespace service_test {
@@ -140,6 +144,46 @@ TEST(Pages, TranslationIsWrittenAsTypedUnlessABrowserWouldReadMarkup) {
   };
   for (const Case& c : kCases) {
     EXPECT_EQ(service::EscapeTranslation(c.text), c.written) << c.text;
+  }
+}
+
+TEST(HelpTextCodes, AreTheCodesThePluginsHelpLists) {
+  std::vector<std::string> listed;
+  std::string help = HelpText;
+  std::regex code_line(R"((^|\n)([a-z]{2}_[a-z]{2}) ->)");
+  for (std::sregex_iterator at(help.begin(), help.end(), code_line), end; at != end; ++at) {
+    listed.push_back((*at)[2]);
+  }
+  std::vector<std::string> known;
+  for (const auto& code : service::HelpTextCodes()) known.push_back(code.code);
+  EXPECT_EQ(known, listed);
+  EXPECT_EQ(known.size(), 36u);
+}
+
+TEST(ModeRequirements, NameWhatIsMissingAndTheDebianPackageThatBringsIt) {
+  struct Case {
+    const char* name;
+    std::vector<service::Command> stages;
+    std::optional<std::string> missing;
+  };
+  const Case kCases[] = {
+      {"all there", {{"cat"}, {"sh", "-c", "/bin/true"}, {"cat", "/dev/null"}}, std::nullopt},
+      {"an Apertium program",
+       {{"cat"}, {"lt-proc-not-installed", "x"}},
+       "program lt-proc-not-installed is not installed (Debian package lttoolbox)"},
+      {"a pair's data file",
+       {{"cat", "/nonexistent/apertium-xx-yy/xx-yy.automorf.bin"}},
+       "file /nonexistent/apertium-xx-yy/xx-yy.automorf.bin is missing (Debian package "
+       "apertium-xx-yy)"},
+      {"an unknown program", {{"no-such-program"}}, "program no-such-program is not installed"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(service::MissingRequirement(c.stages), c.missing);
+  }
+  for (auto [program, package] : {std::pair{"cg-proc", "cg3"}, {"lrx-proc", "apertium-lex-tools"},
+                                  {"apertium-tagger", "apertium"}, {"lt-proc", "lttoolbox"}}) {
+    EXPECT_EQ(service::DebianPackageFor(program), package) << program;
   }
 }
 

@@ -4,9 +4,12 @@ build's Wine prefix, the local HTTP server's thread, and collecting failures.
 The suites import it from the folder above their own (see the sys.path line at their top).
 """
 
+import contextlib
 import os
+import socket
 import subprocess
 import threading
+import time
 
 WINESERVER = "/usr/lib/wine/wineserver"
 
@@ -56,7 +59,8 @@ def unquote(text):
 def wine_prefix(wine_run):
     # The prefix the runner picks, so that wineserver -k and -w reach the same server.
     root = os.path.dirname(os.path.dirname(os.path.abspath(wine_run)))
-    return os.environ.get("WINEPREFIX", os.path.join(root, "build", "win64", "wineprefix"))
+    arch = os.environ.get("WINEARCH", "win64")
+    return os.environ.get("WINEPREFIX", os.path.join(root, "build", arch, "wineprefix"))
 
 
 def run_wine(wine_run, arguments, timeout, lines=None, env=None):
@@ -67,20 +71,48 @@ def run_wine(wine_run, arguments, timeout, lines=None, env=None):
                           stderr=subprocess.PIPE, env=env, timeout=timeout)
 
 
-def run_wine_in_namespace(wine_run, arguments, timeout, lines=None):
-    """run_wine for a suite inside in-netns.sh."""
+@contextlib.contextmanager
+def namespace_wineserver(wine_run):
+    """The environment for Wine programs inside in-netns.sh: this prefix's server, started anew
+    inside the namespace, and waited for on leaving."""
     env = dict(os.environ, WINEPREFIX=wine_prefix(wine_run))
     # A Wine server started outside this namespace would open the sockets outside it.
     for option in ("-k", "-w"):
         subprocess.run([WINESERVER, option], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
     try:
-        return run_wine(wine_run, arguments, timeout, lines, env)
+        yield env
     finally:
         subprocess.run([WINESERVER, "-w"], env=env, timeout=60)
 
 
+def run_wine_in_namespace(wine_run, arguments, timeout, lines=None):
+    """run_wine for a suite inside in-netns.sh."""
+    with namespace_wineserver(wine_run) as env:
+        return run_wine(wine_run, arguments, timeout, lines, env)
+
+
 # --- servers ----------------------------------------------------------------------------------
+
+@contextlib.contextmanager
+def translation_service(binary, log=None, seconds=120):
+    """The translation service on localhost:80 (inside in-netns.sh) for the `with` block, its
+    log written to `log` (a file) or dropped; None when it did not start listening in time."""
+    service = subprocess.Popen([binary, "--listen", "localhost:80"],
+                               stderr=log if log is not None else subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + seconds
+        while service.poll() is None and time.monotonic() < deadline:
+            try:
+                socket.create_connection(LOCAL_HTTP_ADDRESS, timeout=1).close()
+                break
+            except OSError:
+                time.sleep(0.2)
+        yield service if service.poll() is None and time.monotonic() < deadline else None
+    finally:
+        service.terminate()
+        service.wait(timeout=30)
+
 
 class ServedInBackground:
     """Mixin for a test server: `serve` runs on a daemon thread between entering and leaving the

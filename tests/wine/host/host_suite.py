@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The plug-in's registration, its entry points without work, its About box and its toasts, end
-to end: the 64-bit plug-in driven by plugin-host under Wine, no network needed.
+to end: the plug-in driven by plugin-host under Wine, no network needed.
 
 The suites named on the command line feed all their steps to one plugin-host process through
 standard input (Wine costs a second or more per process) and compare what the host printed for

@@ -6,14 +6,11 @@ over and over through one host process never meets a reused connection that fail
 
 import argparse
 import os
-import socket
-import subprocess
 import sys
-import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from wine_support import LOCAL_HTTP_ADDRESS, Failures, run_wine_in_namespace, unquote  # noqa: E402
+from wine_support import Failures, run_wine_in_namespace, translation_service, unquote  # noqa: E402
 
 SENTENCE = b"The house is small and the garden is big. "
 LONG_TEXT = SENTENCE * 10
@@ -34,19 +31,6 @@ def chunks(text):
     return pieces
 
 
-def wait_until_listening(service, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if service.poll() is not None:
-            return False
-        try:
-            socket.create_connection(LOCAL_HTTP_ADDRESS, timeout=1).close()
-            return True
-        except OSError:
-            time.sleep(0.2)
-    return False
-
-
 def results(output):
     """The result buffers, in command order."""
     found = []
@@ -65,18 +49,13 @@ def main():
     args = parser.parse_args()
 
     failures = Failures()
-    service = subprocess.Popen([args.service, "--listen", "localhost:80"],
-                               stderr=subprocess.PIPE)
-    try:
-        if not wait_until_listening(service, 120):
+    with translation_service(args.service) as service:
+        if not service:
             print("the translation service did not start listening")
             return 1
         commands = [b"/xtrn en_es " + LONG_TEXT, b"/xtrn fr_en Un petit test de traduction",
                     b"/xtrn en_es How are you?"] + [b"/xtrn en_es " + PASTED_TEXT] * REPEATS
         run = run_wine_in_namespace(args.wine_run, [args.host, args.dll], 240, commands)
-    finally:
-        service.terminate()
-        service.wait(timeout=30)
 
     failures.check(run.returncode == 0, "plugin-host", "exit status", run.returncode, 0)
     got = results(run.stdout)

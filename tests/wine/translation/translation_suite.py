@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The /xtrn command end to end: the 64-bit plug-in in plugin-host under Wine, Wine's own WinINet,
+"""The /xtrn command end to end: the plug-in in plugin-host under Wine, Wine's own WinINet,
 and a recording HTTP server on localhost:80 (or no server at all).
 
 Run it inside a private network namespace (tests/wine/in-netns.sh). All commands go to one
