@@ -14,10 +14,11 @@ if [ -z "${MIRELSKAN_IN_NETNS:-}" ]; then
     $sudo_ apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -q apertium-apy
   fi
+  # Standard output is the table's alone.
   cmake --preset linux >/dev/null
-  cmake --build --preset linux -j2 --target translation-service service_bench
+  cmake --build --preset linux -j2 --target translation-service service_bench >&2
   cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j2 --target plugin_host mirelskan_plugin wininet_client
+  cmake --build --preset win32 -j2 --target plugin_host mirelskan_plugin wininet_client >&2
   exec tests/wine/in-netns.sh "$0" "$@"
 fi
 # The shipped 32-bit DLL, in the 32-bit host, under Wine's 32-bit loader.

@@ -294,7 +294,7 @@ def table(results, memories, http_layer, wine, load_before, load_after, args):
                                results.median("latency en_es", "bare"), overhead * 100), "", "",
         "at most +15%%: %s" % verdict(overhead <= 0.15))
     row("  of that, inside the service (its own ms=, median)",
-        "%s (+%.2f ms)" % (ms(statistics.median(results.own_times)),
+        "%s (%+.2f ms)" % (ms(statistics.median(results.own_times)),
                            statistics.median(results.own_times) -
                            results.median("latency en_es", "bare")), "", "", "")
     for key in ("1 client en_es", "4 clients en_es", "16 clients en_es", "4 clients, 4 pairs"):

@@ -23,9 +23,9 @@ inline constexpr std::chrono::milliseconds kExchangeTimeoutPerKiB{100};
 // A cold pipeline loads its dictionaries first; on a busy machine that takes seconds.
 inline constexpr std::chrono::milliseconds kStartupTimeout{30000};
 
-// Pipelines per mode: one at rest, a second started in the background once requests overlap
-// (on two cores, two pipelines of a mode answered x1.9 of one; four requests written back to
-// back on one pipeline only x1.1 to x1.6). Each costs about 145 MiB.
+// Pipelines per mode: one at rest, a second started in the background once requests overlap.
+// On two cores, four clients on one pair got x1.7 to x2.0 of one client that way, where four
+// requests written back to back on one pipeline gained x1.0 to x1.6. Each costs 100 to 200 MiB.
 inline constexpr std::size_t kPipelinesPerMode = 2;
 // A mode's pipelines beyond the first are stopped after this long without a request.
 inline constexpr std::chrono::milliseconds kSparePipelineIdle{60000};
