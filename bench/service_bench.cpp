@@ -38,8 +38,7 @@ const char kSpanish[] =
 const char kFrench[] =
     "Le conseil municipal a dit mardi que le nouveau pont sur la riviere sera ouvert a la "
     "circulation au printemps prochain, apres deux ans. ";
-static_assert(sizeof kEnglish - 1 == 136 && sizeof kSpanish - 1 == 136 &&
-                  sizeof kFrench - 1 == 136,
+static_assert(sizeof kEnglish - 1 == 136 && sizeof kSpanish - 1 == 136 && sizeof kFrench - 1 == 136,
               "plug-in chunks of 136 bytes");
 
 struct Workload {

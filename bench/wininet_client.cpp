@@ -19,16 +19,16 @@ unsigned long Fetch(const std::string& path) {
   static LPCSTR accept[] = {"*/*", nullptr};
   static const char header[] = "Accept: */*\r\n";
   unsigned long total = 0;
-  HINTERNET internet =
-      InternetOpenA("Mozilla/4.0 (compatible; )", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  HINTERNET internet = InternetOpenA("Mozilla/4.0 (compatible; )", INTERNET_OPEN_TYPE_PRECONFIG,
+                                     nullptr, nullptr, 0);
   HINTERNET connection = internet ? InternetConnectA(internet, "localhost", 80, nullptr, nullptr,
                                                      INTERNET_SERVICE_HTTP, 0, 0)
                                   : nullptr;
   if (connection && InternetAttemptConnect(0) == 0) {
     HINTERNET request = HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.0", nullptr,
                                          accept, INTERNET_FLAG_NO_CACHE_WRITE, 0);
-    if (request && HttpAddRequestHeadersA(request, header, sizeof header - 1,
-                                          HTTP_ADDREQ_FLAG_REPLACE) &&
+    if (request &&
+        HttpAddRequestHeadersA(request, header, sizeof header - 1, HTTP_ADDREQ_FLAG_REPLACE) &&
         HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
       char buffer[2048];
       DWORD count = 0;
