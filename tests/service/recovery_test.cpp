@@ -47,21 +47,23 @@ TEST_F(FakeModesTest, HungOrDyingPipelineIsRestartedAndItsRequestAnswered) {
 }
 
 TEST_F(FakeModesTest, EveryRequestAHungPipelineHeldIsAnsweredWithinTheBound) {
-  // Two hang at once, so that every pipeline the mode may run is stuck while six more wait.
+  // As many hang at once as the mode may run pipelines, so that all are stuck while six wait.
   const auto options = Options();
+  const std::size_t hung = options.pipelines_per_mode;
   const auto bound = 2 * (options.startup_timeout + options.exchange_timeout);
   struct Outcome {
     std::optional<raw_http::Response> response;
     std::chrono::steady_clock::duration took{};
   };
-  std::vector<std::string> texts = {"HANG one", "HANG two"};
+  std::vector<std::string> texts;
+  for (std::size_t n = 0; n < hung; ++n) texts.push_back("HANG " + std::to_string(n));
   for (int n = 0; n < 6; ++n) texts.push_back("waiting " + std::to_string(n));
   std::vector<Outcome> outcomes(texts.size());
   std::vector<std::thread> clients;
   for (std::size_t i = 0; i < texts.size(); ++i) {
     clients.emplace_back([&, i] {
       // The hung ones go first; the others queue behind them.
-      if (i >= 2) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (i >= hung) std::this_thread::sleep_for(std::chrono::milliseconds(100));
       auto start = std::chrono::steady_clock::now();
       outcomes[i].response = Get("/tr?trtext=" + Encode(texts[i]) + "&lp=en_es");
       outcomes[i].took = std::chrono::steady_clock::now() - start;
@@ -72,7 +74,7 @@ TEST_F(FakeModesTest, EveryRequestAHungPipelineHeldIsAnsweredWithinTheBound) {
     SCOPED_TRACE(texts[i]);
     ASSERT_TRUE(outcomes[i].response);
     EXPECT_LT(outcomes[i].took, bound);
-    if (i < 2) {
+    if (i < hung) {
       EXPECT_EQ(outcomes[i].response->status, 503);
       EXPECT_NE(outcomes[i].response->body.find("took too long"), std::string::npos);
     } else {
