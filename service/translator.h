@@ -60,9 +60,11 @@ class Translator {
 
   // Translates UTF-8 text. Each of a mode's pipelines serves one request at a time; requests
   // for a mode wait for a free one in the order they came. A pipeline that dies is replaced
-  // and the request tried once more on another; one that stops answering is replaced and the
-  // request fails. Either way each mode of the pair takes at most two waits for a pipeline
-  // (each at most the startup timeout, the time a replacement takes) and two exchange timeouts.
+  // and the request tried again on another, until one started after the death has had it: the
+  // others may have died too. One that stops answering is replaced and the request fails. Each
+  // mode of the pair takes at most pipelines_per_mode + 1 waits for a pipeline (each at most the
+  // startup timeout, the time a replacement takes) and as many exchanges, of which at most one
+  // runs to its timeout.
   Translation Translate(const LanguagePair& pair, std::string_view text);
 
   // The process ids of a mode's pipelines, for tests that break them.
