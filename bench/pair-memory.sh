@@ -10,21 +10,10 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux --target translation-service >/dev/null
 service=build/linux/translation-service
 
-# The PSS of a process and all its descendants, in MiB.
-tree_pss() {
-  pids=$1
-  all=$1
-  while [ -n "$pids" ]; do
-    children=""
-    for pid in $pids; do
-      children="$children $(cat /proc/"$pid"/task/*/children 2>/dev/null)"
-    done
-    pids=$(echo $children)
-    all="$all $pids"
-  done
-  for pid in $all; do
-    sed -n 's/^Pss: *\([0-9]*\) kB/\1/p' /proc/"$pid"/smaps_rollup 2>/dev/null
-  done | awk '{ total += $1 } END { printf "%.0f", total / 1024 }'
+# Processes and PSS in MiB of a process and all its descendants, as the service benchmark counts.
+tree_memory() {
+  python3 -c 'import sys; sys.path.insert(0, "bench"); from service_bench import memory
+processes, _, pss = memory(int(sys.argv[1])); print(processes - 1, round(pss))' "$1"
 }
 
 log=$(mktemp)
@@ -36,7 +25,8 @@ if [ -z "$codes" ]; then
   pid=$!
   until grep -q 'ready on\|cannot\|no language' "$log"; do sleep 0.2; done
   codes=$(sed -n 's/.*pairs: //p' "$log")
-  echo "all pairs at once ($(echo $codes | wc -w)): $(tree_pss $pid) MiB"
+  set -- $(tree_memory $pid)
+  echo "all pairs at once ($(echo $codes | wc -w)): $2 MiB"
   kill $pid; wait $pid 2>/dev/null || true
 fi
 printf '%-8s %10s  %s\n' pair "PSS (MiB)" programs
@@ -45,7 +35,7 @@ for code in $codes; do
   "$service" --listen 127.0.0.1:0 --pairs "$code" 2>"$log" &
   pid=$!
   until grep -q 'ready on\|cannot\|no language' "$log"; do sleep 0.1; done
-  programs=$(($(echo $(cat /proc/$pid/task/*/children) | wc -w)))
-  printf '%-8s %10s  %s\n' "$code" "$(tree_pss $pid)" "$programs"
+  set -- $(tree_memory $pid)
+  printf '%-8s %10s  %s\n' "$code" "$2" "$1"
   kill $pid; wait $pid 2>/dev/null || true
 done

@@ -55,21 +55,6 @@ const Workload kWorkloads[] = {
     {"fr_en", "/translateChain?markUnknown=no&langpairs=fra%7Cspa%7Ceng&q=", kFrench},
 };
 
-std::string Encode(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (unsigned char c : text) {
-    if (std::isalnum(c)) {
-      encoded += static_cast<char>(c);
-    } else {
-      encoded += '%';
-      encoded += kHex[c >> 4];
-      encoded += kHex[c & 15];
-    }
-  }
-  return encoded;
-}
-
 const Workload* FindWorkload(const std::string& code) {
   for (const Workload& workload : kWorkloads) {
     if (code == workload.code) return &workload;
@@ -96,7 +81,7 @@ class Systems {
   }
 
   std::string ServiceTarget(const Workload& workload) const {
-    return std::string("/tr?trtext=") + Encode(workload.text) + "&lp=" + workload.code;
+    return std::string("/tr?trtext=") + raw_http::PercentEncode(workload.text) + "&lp=" + workload.code;
   }
 
   // One request; false when it was not answered with a translation.
@@ -106,7 +91,7 @@ class Systems {
       return pair && translator_->Translate(*pair, workload.text).ok;
     }
     if (system == "apy") {
-      auto result = raw_http::Get(apy_port_, workload.apy_path + Encode(workload.text));
+      auto result = raw_http::Get(apy_port_, workload.apy_path + raw_http::PercentEncode(workload.text));
       return result && result->status == 200 &&
              result->body.find("\"translatedText\"") != std::string::npos;
     }

@@ -19,7 +19,7 @@ import urllib.request
 sys.dont_write_bytecode = True
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
-from wine_support import namespace_wineserver  # noqa: E402
+from wine_support import PASTED_TEXT, chunks, namespace_wineserver  # noqa: E402
 
 SERVICE_PORT = 80  # the plug-in asks http://localhost
 APY_PORT = 2737
@@ -27,8 +27,6 @@ APY_PORT = 2737
 PAIRS = "en_es,es_en,fr_es,es_it,fr_en"
 FOUR_PAIRS = "en_es,es_en,fr_es,es_it"
 SYSTEMS = ("service", "apy", "bare")
-# About 4000 characters, as a chat message pasted whole (the Wine service suite's text).
-PASTED_TEXT = " ".join("Sentence %d says that the dog sleeps." % n for n in range(105))
 
 
 def log(message):
@@ -38,18 +36,6 @@ def log(message):
 def percentile(samples, fraction):
     ordered = sorted(samples)
     return ordered[max(1, math.ceil(fraction * len(ordered))) - 1]
-
-
-def chunks(text):
-    """The plug-in's cut: after the first space from index 135 on while 150 or more remain."""
-    pieces = []
-    while text:
-        cut = len(text)
-        if len(text) >= 150 and text.find(" ", 135) >= 0:
-            cut = text.find(" ", 135) + 1
-        pieces.append(text[:cut])
-        text = text[cut:]
-    return pieces
 
 
 # --- processes and their memory ------------------------------------------------------------
@@ -246,12 +232,12 @@ def run_in_wine(wine_run, env, program, lines_to_send, done_prefix, service_log,
 
 def wine_end_to_end(args, service_log):
     pieces = chunks(PASTED_TEXT)
-    command = b"/xtrn en_es " + PASTED_TEXT.encode()
+    command = b"/xtrn en_es " + PASTED_TEXT
     paths_file = tempfile.NamedTemporaryFile("wb", suffix=".txt", delete=False)
     try:
         with paths_file:
             for piece in pieces:
-                paths_file.write(b"/tr?trtext=" + piece.encode() + b"&lp=en_es\n")
+                paths_file.write(b"/tr?trtext=" + piece + b"&lp=en_es\n")
         with namespace_wineserver(args.wine_run) as env:
             # The first line of each program warms Wine's WinINet and the connection path up.
             plugin = run_in_wine(args.wine_run, env, [args.host, args.dll],

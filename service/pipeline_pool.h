@@ -74,6 +74,7 @@ class PipelinePool {
   Lease Acquire(Pipeline::Clock::time_point deadline);
 
   const Mode& mode() const { return mode_; }
+  std::size_t max_pipelines() const { return settings_.max_pipelines; }
   // The process ids of every pipeline, busy or free, in pipeline order each.
   std::vector<pid_t> Pids() const;
 

@@ -149,8 +149,7 @@ bool Translator::Exchange(PipelinePool& pool, std::string_view stream, std::stri
   const std::string& name = pool.mode().name;
   const auto timeout = options_.exchange_timeout + kExchangeTimeoutPerKiB * (stream.size() / 1024);
   // A death is noticed at once; every pipeline that existed may have died, not just this one.
-  const std::size_t attempts = std::max<std::size_t>(options_.pipelines_per_mode, 1) + 1;
-  for (std::size_t attempt = 0; attempt < attempts; ++attempt) {
+  for (std::size_t attempt = 0; attempt <= pool.max_pipelines(); ++attempt) {
     PipelinePool::Lease lease = pool.Acquire(Pipeline::Clock::now() + options_.startup_timeout);
     if (!lease) {
       problem = "no pipeline of " + name + " could take the request";

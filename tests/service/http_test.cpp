@@ -38,7 +38,7 @@ TEST_F(HttpTest, TranslatesDirectReverseAndPivotPairs) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.code);
-    auto translation = Translate(Encode(c.text), c.code);
+    auto translation = Translate(PercentEncode(c.text), c.code);
     ASSERT_TRUE(translation.has_value());
     for (const char* word : c.words)
       EXPECT_NE(translation->find(word), std::string::npos) << *translation;
@@ -64,7 +64,7 @@ TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.code);
-    auto translation = Translate(Encode(c.text), c.code);
+    auto translation = Translate(PercentEncode(c.text), c.code);
     ASSERT_TRUE(translation.has_value());
     std::string input = c.text;
     bool ascii = std::all_of(input.begin(), input.end(), [](char b) { return (b & 0x80) == 0; });
@@ -75,7 +75,7 @@ TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
 }
 
 TEST_F(HttpTest, PageCarriesTheMarkersOnceAndTextCannotAddMarkup) {
-  auto result = Get("/tr?trtext=" + Encode("The dog <b>sleeps</b> </div></td> here") + "&lp=en_es");
+  auto result = Get("/tr?trtext=" + PercentEncode("The dog <b>sleeps</b> </div></td> here") + "&lp=en_es");
   ASSERT_TRUE(result);
   EXPECT_EQ(result->status, 200);
   EXPECT_EQ(Count(result->body, std::string(service::kTranslationStartMarker)), 1u);
@@ -103,7 +103,7 @@ TEST_F(HttpTest, KeepsLineBreaksAndSurroundingBlanks) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    auto translation = Translate(Encode(c.text), "en_es");
+    auto translation = Translate(PercentEncode(c.text), "en_es");
     ASSERT_TRUE(translation.has_value());
     EXPECT_EQ(Count(*translation, "\n"), c.newlines) << *translation;
     EXPECT_EQ(translation->rfind(c.prefix, 0), 0u) << *translation;
@@ -121,7 +121,7 @@ TEST_F(HttpTest, LongChunksComeBackWhole) {
     text += "The house " + std::to_string(n) + " is red.";
     text += n % 7 == 0 ? "\n" : " ";
   }
-  auto translation = Translate(Encode(text), "en_es");
+  auto translation = Translate(PercentEncode(text), "en_es");
   ASSERT_TRUE(translation.has_value());
   std::size_t at = 0;
   for (int n = 1; text.find(" " + std::to_string(n) + " ") != std::string::npos; ++n) {
@@ -248,7 +248,7 @@ TEST_F(HttpTest, ConcurrentClientsEachGetTheirOwnText) {
         int number = client * 100 + round;
         char text[64];
         std::snprintf(text, sizeof text, kTexts[client % 3], number);
-        auto translation = Translate(Encode(text), kCodes[client % 3]);
+        auto translation = Translate(PercentEncode(text), kCodes[client % 3]);
         std::string mark = " " + std::to_string(number) + " ";
         if (translation && translation->find(mark) != std::string::npos &&
             translation->find(kWords[client % 3]) != std::string::npos &&
@@ -269,13 +269,13 @@ TEST_F(HttpTest, KilledPipelineIsRestartedAndTheNextRequestTranslates) {
   auto before = service_->translator().PipelinePids("spa-eng");
   ASSERT_GT(before.size(), 3u);
   ASSERT_EQ(::kill(before[2], SIGKILL), 0);
-  auto translation = Translate(Encode("Tengo un perro negro"), "es_en");
+  auto translation = Translate(PercentEncode("Tengo un perro negro"), "es_en");
   ASSERT_TRUE(translation.has_value());
   EXPECT_NE(translation->find("dog"), std::string::npos) << *translation;
   auto after = service_->translator().PipelinePids("spa-eng");
   EXPECT_EQ(std::find(after.begin(), after.end(), before[2]), after.end());
   // The pivot pair shares that pipeline.
-  translation = Translate(Encode("Le chat noir"), "fr_en");
+  translation = Translate(PercentEncode("Le chat noir"), "fr_en");
   ASSERT_TRUE(translation.has_value());
   EXPECT_NE(translation->find("cat"), std::string::npos) << *translation;
 }
@@ -293,7 +293,7 @@ TEST_F(HttpTest, PipelinesKilledUnderLoadLoseNoRequestAndCrossNoAnswers) {
     clients.emplace_back([&, client] {
       for (int round = 0; !stop; ++round) {
         std::string number = std::to_string(client * 1000 + round);
-        auto translation = Translate(Encode("The house " + number + " is red"), "en_es");
+        auto translation = Translate(PercentEncode("The house " + number + " is red"), "en_es");
         bool own = translation && translation->find(" " + number + " ") != std::string::npos &&
                    translation->find("casa") != std::string::npos;
         ++(own ? answered : failed);

@@ -22,7 +22,7 @@ TEST_F(FakeModesTest, TextSurvivesTheStreamFormatBothWays) {
   const std::string text = "Hello [x] ~ {y} ^$/@ \\ a.\n\n\tdone.  \r\n end ";
   for (const char* code : {"en_es", "en_fr"}) {
     SCOPED_TRACE(code);
-    EXPECT_EQ(Translate(Encode(text), code), text);
+    EXPECT_EQ(Translate(PercentEncode(text), code), text);
   }
 }
 
@@ -65,7 +65,7 @@ TEST_F(FakeModesTest, EveryRequestAHungPipelineHeldIsAnsweredWithinTheBound) {
       // The hung ones go first; the others queue behind them.
       if (i >= hung) std::this_thread::sleep_for(std::chrono::milliseconds(100));
       auto start = std::chrono::steady_clock::now();
-      outcomes[i].response = Get("/tr?trtext=" + Encode(texts[i]) + "&lp=en_es");
+      outcomes[i].response = Get("/tr?trtext=" + PercentEncode(texts[i]) + "&lp=en_es");
       outcomes[i].took = std::chrono::steady_clock::now() - start;
     });
   }

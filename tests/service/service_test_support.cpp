@@ -106,22 +106,6 @@ std::optional<std::string> CutTranslation(const std::string& page) {
   return page.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-std::string Encode(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) && byte < 0x80) {
-      encoded += c;
-    } else {
-      encoded += '%';
-      encoded += kHex[byte >> 4];
-      encoded += kHex[byte & 15];
-    }
-  }
-  return encoded;
-}
-
 std::string RunFilter(const std::vector<std::string>& argv, const std::string& input) {
   service::Pipe to_child = service::MakePipe();
   service::Pipe from_child = service::MakePipe();

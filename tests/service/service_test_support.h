@@ -63,8 +63,7 @@ class FakeModesTest : public ServiceTest {
 // The text between the first start marker and the first end marker after it.
 std::optional<std::string> CutTranslation(const std::string& page);
 
-// Percent-encodes every byte that is not an ASCII letter or digit.
-std::string Encode(std::string_view text);
+using raw_http::PercentEncode;
 
 // Runs a filter program on `input` and returns what it writes.
 std::string RunFilter(const std::vector<std::string>& argv, const std::string& input);

@@ -140,6 +140,22 @@ bool Connection::ClosedByServer(std::chrono::milliseconds timeout) {
   return ended_ && buffer_.empty();
 }
 
+std::string PercentEncode(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80 && std::isalnum(byte)) {
+      encoded += c;
+    } else {
+      encoded += '%';
+      encoded += kHex[byte >> 4];
+      encoded += kHex[byte & 15];
+    }
+  }
+  return encoded;
+}
+
 std::optional<Response> Get(int port, std::string_view target) {
   Connection connection(port);
   if (!connection.Send("GET " + std::string(target) + " HTTP/1.0\r\nHost: localhost\r\n\r\n")) {

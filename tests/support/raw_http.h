@@ -44,6 +44,9 @@ class Connection {
   bool ended_ = false;
 };
 
+// Every byte that is not an ASCII letter or digit as %XX: text as a form field's value.
+std::string PercentEncode(std::string_view text);
+
 // "GET target HTTP/1.0" with a Host header, on a connection of its own.
 std::optional<Response> Get(int port, std::string_view target);
 

@@ -54,6 +54,25 @@ def unquote(text):
     return bytes(out)
 
 
+# --- the plug-in's requests -----------------------------------------------------------------
+
+# About 4000 characters, as a chat message pasted whole.
+PASTED_TEXT = b" ".join(b"Sentence %d says that the dog sleeps." % n for n in range(105))
+
+
+def chunks(text):
+    """The plug-in's cut of a text (bytes): after the first space from index 135 on, while 150
+    or more remain."""
+    pieces = []
+    while text:
+        cut = len(text)
+        if len(text) >= 150 and text.find(b" ", 135) >= 0:
+            cut = text.find(b" ", 135) + 1
+        pieces.append(text[:cut])
+        text = text[cut:]
+    return pieces
+
+
 # --- Wine -------------------------------------------------------------------------------------
 
 def wine_prefix(wine_run):

@@ -10,25 +10,13 @@ import sys
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from wine_support import Failures, run_wine_in_namespace, translation_service, unquote  # noqa: E402
+from wine_support import (PASTED_TEXT, Failures, chunks, run_wine_in_namespace,  # noqa: E402
+                          translation_service, unquote)
 
 SENTENCE = b"The house is small and the garden is big. "
 LONG_TEXT = SENTENCE * 10
-# About 4000 characters, as a chat message pasted whole; sent REPEATS times.
-PASTED_TEXT = b" ".join(b"Sentence %d says that the dog sleeps." % n for n in range(105))
+# Times the pasted text is sent through one host process.
 REPEATS = 30
-
-
-def chunks(text):
-    # Cut after the first space from index 135 on while 150 or more characters remain.
-    pieces = []
-    while text:
-        cut = len(text)
-        if len(text) >= 150 and text.find(b" ", 135) >= 0:
-            cut = text.find(b" ", 135) + 1
-        pieces.append(text[:cut])
-        text = text[cut:]
-    return pieces
 
 
 def results(output):
