@@ -81,7 +81,8 @@ class Systems {
   }
 
   std::string ServiceTarget(const Workload& workload) const {
-    return std::string("/tr?trtext=") + raw_http::PercentEncode(workload.text) + "&lp=" + workload.code;
+    return std::string("/tr?trtext=") + raw_http::PercentEncode(workload.text) +
+           "&lp=" + workload.code;
   }
 
   // One request; false when it was not answered with a translation.
@@ -91,7 +92,8 @@ class Systems {
       return pair && translator_->Translate(*pair, workload.text).ok;
     }
     if (system == "apy") {
-      auto result = raw_http::Get(apy_port_, workload.apy_path + raw_http::PercentEncode(workload.text));
+      auto result =
+          raw_http::Get(apy_port_, workload.apy_path + raw_http::PercentEncode(workload.text));
       return result && result->status == 200 &&
              result->body.find("\"translatedText\"") != std::string::npos;
     }

@@ -83,8 +83,7 @@ TEST(Executable, ATakenPortFailsBeforeAnyPipelineStarts) {
   ReadToEnd(errors.read.get(), log);
   int status = program.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-  EXPECT_NE(log.find("cannot listen on " + address + ": Address already in use"),
-            std::string::npos)
+  EXPECT_NE(log.find("cannot listen on " + address + ": Address already in use"), std::string::npos)
       << log;
   EXPECT_EQ(log.find("no language pair"), std::string::npos) << log;
 }
@@ -97,19 +96,24 @@ TEST(Executable, AnswersItsCommandLineInOneClearMessage) {
     std::vector<const char*> says;
   };
   // Without Apertium's programs on PATH, as on a machine where it is not installed.
-  const std::vector<std::string> no_apertium = {"/usr/bin/env", "PATH=/nonexistent",
-                                                TRANSLATION_SERVICE_BINARY, "--listen",
-                                                "127.0.0.1:0"};
+  const std::vector<std::string> no_apertium = {
+      "/usr/bin/env", "PATH=/nonexistent", TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0"};
   const Case kCases[] = {
       {"help", {TRANSLATION_SERVICE_BINARY, "--help"}, 0, {"usage:", "--pairs", "--version"}},
       {"version", {TRANSLATION_SERVICE_BINARY, "--version"}, 0, {"translation-service 1.0.0\n"}},
-      {"unknown option", {TRANSLATION_SERVICE_BINARY, "--nonsense"}, 2,
+      {"unknown option",
+       {TRANSLATION_SERVICE_BINARY, "--nonsense"},
+       2,
        {"unknown option --nonsense", "usage:"}},
       {"missing value", {TRANSLATION_SERVICE_BINARY, "--listen"}, 2, {"--listen needs a value"}},
       {"bad address", {TRANSLATION_SERVICE_BINARY, "--listen", "no-port"}, 2, {"no-port"}},
-      {"no modes", {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--modes", "/nonexistent"},
-       1, {"no Apertium modes in /nonexistent", "Debian package apertium"}},
-      {"Apertium not installed", no_apertium, 1,
+      {"no modes",
+       {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--modes", "/nonexistent"},
+       1,
+       {"no Apertium modes in /nonexistent", "Debian package apertium"}},
+      {"Apertium not installed",
+       no_apertium,
+       1,
        {"program lt-proc is not installed (Debian package lttoolbox); skipped: eng-spa"}},
   };
   for (const Case& c : kCases) {

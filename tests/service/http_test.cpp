@@ -75,7 +75,8 @@ TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
 }
 
 TEST_F(HttpTest, PageCarriesTheMarkersOnceAndTextCannotAddMarkup) {
-  auto result = Get("/tr?trtext=" + PercentEncode("The dog <b>sleeps</b> </div></td> here") + "&lp=en_es");
+  auto result =
+      Get("/tr?trtext=" + PercentEncode("The dog <b>sleeps</b> </div></td> here") + "&lp=en_es");
   ASSERT_TRUE(result);
   EXPECT_EQ(result->status, 200);
   EXPECT_EQ(Count(result->body, std::string(service::kTranslationStartMarker)), 1u);
@@ -150,8 +151,7 @@ TEST_F(HttpTest, AnswersInTheEncodingOfTheRequest) {
     SCOPED_TRACE(c.name);
     auto result = Get("/tr?trtext=" + c.encoded + "&lp=" + c.code);
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->Header("Content-Type"),
-              std::string("text/html; charset=") + c.charset);
+    EXPECT_EQ(result->Header("Content-Type"), std::string("text/html; charset=") + c.charset);
     auto translation = CutTranslation(result->body);
     ASSERT_TRUE(translation.has_value());
     EXPECT_NE(translation->find(c.expected), std::string::npos) << *translation;

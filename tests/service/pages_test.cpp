@@ -52,8 +52,10 @@ TEST_F(PagesTest, HomeSaysWhichOfThePluginsCodesAreServed) {
   ASSERT_TRUE(result);
   // The stand-in modes offer en_es, en_fr and es_fr: all three are in the help's list.
   EXPECT_TRUE(Holds(result->body, "serves 3 of the 36 codes")) << result->body;
-  EXPECT_TRUE(Holds(result->body, "<code>en_fr</code></td><td>English to French</td><td>served here"));
-  EXPECT_TRUE(Holds(result->body, "<code>ja_en</code></td><td>Japanese to English</td><td>not served"));
+  EXPECT_TRUE(
+      Holds(result->body, "<code>en_fr</code></td><td>English to French</td><td>served here"));
+  EXPECT_TRUE(
+      Holds(result->body, "<code>ja_en</code></td><td>Japanese to English</td><td>not served"));
   EXPECT_FALSE(Holds(result->body, "not in the help"));
   EXPECT_FALSE(Holds(result->body, "http")) << "the page fetches nothing from elsewhere";
 }
