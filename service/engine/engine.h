@@ -1,0 +1,53 @@
+// What every translation engine offers the service: the codes it serves and a way to translate
+// a text, with the parts of the text that must pass unchanged marked as such.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace service {
+
+struct Offer {
+  std::string code;         // as the plug-in writes it, e.g. "fr_en"
+  std::string description;  // e.g. "French to English (through Spanish)"
+};
+
+// A text cut into what the engine translates and what comes back exactly as it stands (links,
+// addresses, code, ...). Pieces are in the text's order; joined, they are the text.
+struct Piece {
+  std::string text;  // UTF-8
+  bool keep = false;
+};
+
+struct Translation {
+  bool ok = false;
+  std::string text;     // UTF-8
+  std::string problem;  // why not, when !ok; never holds the text
+};
+
+struct EngineHealth {
+  bool ready = false;
+  std::chrono::system_clock::time_point down_since;  // when !ready
+  std::string reason;                                // when !ready
+};
+
+class Engine {
+ public:
+  virtual ~Engine() = default;
+
+  // How the logs, the home page and /health name this engine, e.g. "apertium".
+  virtual std::string Name() const = 0;
+
+  // The codes served now, sorted by code; an upstream's list changes as it learns its languages.
+  virtual std::vector<Offer> Offers() const = 0;
+
+  // Translates one of Offers()' codes. Every kept piece is in the result byte for byte and in
+  // order. Safe to call from many threads at once; bounded in time.
+  virtual Translation Translate(std::string_view code, const std::vector<Piece>& pieces) = 0;
+
+  virtual EngineHealth Health() const = 0;
+};
+
+}  // namespace service
