@@ -1,31 +1,157 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need; quick when all are there.
-set -e
+# A package index that fails to download (a mirror in the middle of a sync) is a warning: apt
+# installs from the lists that arrived. Only a package that cannot be installed ends the run.
+# Wine's 32-bit loader is installed only where the kernel runs i386 code.
+set -u
+
 packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils wine64
-  libmicrohttpd-dev apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
+  libmicrohttpd-dev libcurl4-openssl-dev nlohmann-json3-dev libsystemd-dev
+  apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
   iproute2 util-linux chromium systemd
   clang libclang-rt-14-dev"
-# Wine's 32-bit loader, which runs the shipped DLL; its recommends would add about 700 MB of
-# i386 libraries (sound, graphics, printing) that the tests never load.
-lean_packages="wine32:i386"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
-done
-missing_lean=""
-for p in $lean_packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
-    missing_lean="$missing_lean $p"
-done
-[ -z "$missing$missing_lean" ] && exit 0
-echo "installing:$missing$missing_lean"
-sudo_=""
-[ "$(id -u)" -eq 0 ] || sudo_=sudo
-if [ -n "$missing_lean" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo_ dpkg --add-architecture i386
-fi
-$sudo_ apt-get update -q
-[ -z "$missing" ] || DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -q $missing
-[ -z "$missing_lean" ] ||
-  DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -q --no-install-recommends $missing_lean
+# Its recommends would add about 700 MB of i386 libraries (sound, graphics, printing) that the
+# tests never load.
+win32_loader="wine32:i386"
+win32_skipped="the 32-bit Wine tests will report skipped, and the demo runs the 64-bit DLL"
+retry_wait=10
+
+say() { echo "install-deps: $*"; }
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+apt_get() { as_root env DEBIAN_FRONTEND=noninteractive apt-get -q "$@"; }
+
+is_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+
+missing_of() {
+  local installed package
+  installed=$(dpkg-query -W -f='${Package} ${Status}\n' "$@" 2>/dev/null |
+    sed -n 's/ .* installed$//p')
+  for package in "$@"; do
+    grep -qxF "$package" <<<"$installed" || printf '%s ' "$package"
+  done
+}
+
+# apt's own reasons, the lines it starts with "E:".
+apt_errors() { sed -n 's/^E: //p' "$1"; }
+
+update_indexes() {
+  local out
+  out=$(mktemp)
+  if ! apt_get update >"$out" 2>&1; then
+    say "warning: package indexes failed to download; trying again in $retry_wait s"
+    sleep "$retry_wait"
+    if ! apt_get update >"$out" 2>&1; then
+      say "warning: going on with the package lists that did arrive; apt said:"
+      apt_errors "$out" | sed 's/^/  /'
+    fi
+  fi
+  rm -f "$out"
+}
+
+# Installs the packages named, or says which of them cannot be installed and why, and fails.
+install_packages() {
+  local out package
+  out=$(mktemp)
+  if apt_get install -y "$@" >"$out" 2>&1; then
+    rm -f "$out"
+    return 0
+  fi
+  for package in "$@"; do
+    apt_get install -s -y "$package" >"$out" 2>&1 ||
+      say "cannot install $package: $(apt_errors "$out" | head -n 3 | paste -sd ' ')"
+  done
+  rm -f "$out"
+  return 1
+}
+
+# The libraries wine32:i386 needs that are "Multi-Arch: same" and installed for amd64 at another
+# version than the i386 candidate: such a library needs one version on both architectures, which
+# apt cannot find when the two architectures' indexes are out of step (one of them missing its
+# security update). Prints "name:amd64=V name:i386=V" for each, V being the i386 candidate.
+aligned_versions() {
+  local closure same
+  closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts \
+    --no-breaks --no-replaces --no-enhances "$win32_loader" |
+    sed -n 's/^\([^ <][^ ]*\):i386$/\1/p' | sort -u)
+  [ -n "$closure" ] || return 0
+  # shellcheck disable=SC2086 # one word per package
+  same=$(dpkg-query -W -f='${Package} ${Architecture} ${Multi-Arch} ${Status}\n' $closure \
+    2>/dev/null | awk '$2 == "amd64" && $3 == "same" && / installed$/ { print $1 }')
+  [ -n "$same" ] || return 0
+  # shellcheck disable=SC2086
+  apt-cache policy $(for p in $same; do echo "$p:amd64 $p:i386"; done) | awk '
+    /^[^ ].*:$/ {
+      name = substr($0, 1, length($0) - 1)
+      if (name !~ /:/) name = name ":amd64"  # apt leaves the native architecture unnamed
+    }
+    /^  Installed:/ { installed[name] = $2 }
+    /^  Candidate:/ { candidate[name] = $2 }
+    END {
+      for (name in candidate) {
+        if (name !~ /:i386$/) continue
+        base = substr(name, 1, length(name) - 5)
+        v = candidate[name]
+        if (v != "(none)" && installed[base ":amd64"] != v) print base ":amd64=" v, name "=" v
+      }
+    }'
+}
+
+# Installs wine32:i386 as it stands, or else with its libraries' versions aligned; never when
+# apt would remove a package to do so.
+install_win32_loader() {
+  local out pins removals
+  out=$(mktemp)
+  if apt_get install -y --no-install-recommends "$win32_loader" >"$out" 2>&1; then
+    rm -f "$out"
+    return 0
+  fi
+  say "$win32_loader did not install as it stands ($(apt_errors "$out" | tail -n 1));" \
+    "trying again with its libraries at one version on both architectures"
+  pins=$(aligned_versions)
+  # shellcheck disable=SC2086 # one word per pin
+  apt_get install -s -y --no-install-recommends --allow-downgrades "$win32_loader" $pins \
+    >"$out" 2>&1
+  removals=$(sed -n 's/^Remv \([^ ]*\).*/\1/p' "$out" | paste -sd ' ')
+  if [ -n "$removals" ]; then
+    say "not installing $win32_loader: apt would remove $removals; $win32_skipped"
+  elif ! apt_get install -y --no-install-recommends --allow-downgrades "$win32_loader" $pins \
+    >"$out" 2>&1; then
+    say "cannot install $win32_loader: $(apt_errors "$out" | tail -n 1); $win32_skipped"
+  fi
+  rm -f "$out"
+}
+
+main() {
+  local missing refusal want_win32=""
+  # shellcheck disable=SC2086 # one word per package
+  missing=$(missing_of $packages)
+  if ! is_installed "$win32_loader"; then
+    if ! refusal=$("$(dirname "$0")/i386-refusal.sh"); then
+      say "not installing $win32_loader: $refusal; $win32_skipped"
+    else
+      want_win32=yes
+    fi
+  fi
+  [ -n "$missing$want_win32" ] || return 0
+  say "installing: $missing${want_win32:+$win32_loader}"
+  if [ -n "$want_win32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+  update_indexes
+  if [ -n "$missing" ]; then
+    # shellcheck disable=SC2086
+    install_packages $missing || return 1
+  fi
+  [ -z "$want_win32" ] || install_win32_loader
+  # shellcheck disable=SC2086
+  missing=$(missing_of $packages)
+  if [ -n "$missing" ]; then
+    say "these packages are not installed after all: $missing"
+    return 1
+  fi
+}
+
+main "$@"

@@ -10,11 +10,15 @@ cd "$(dirname "$0")/.."
 if [ -z "${MIRELSKAN_IN_NETNS:-}" ]; then
   ./scripts/install-deps.sh >&2
   export WINEARCH=win32
-  python3 tests/wine/runnable.py /usr/lib/wine/wine >&2 || {
-    [ $? -eq 77 ] || exit 1
-    echo "running the 64-bit build instead, which is not the DLL users get" >&2
+  runnable=0
+  why=$(python3 tests/wine/runnable.py /usr/lib/wine/wine) || runnable=$?
+  if [ $runnable -eq 77 ]; then
+    echo "running the 64-bit DLL, not the 32-bit one users get: ${why#skipped: }" >&2
     WINEARCH=win64
-  }
+  elif [ $runnable -ne 0 ]; then
+    echo "$why" >&2
+    exit 1
+  fi
   for preset in linux "$WINEARCH"; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" >/dev/null
