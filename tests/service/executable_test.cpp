@@ -1,8 +1,8 @@
 // The translation-service program as started from the command line.
 #include "service_test_support.h"
 
-#include "service/child_process.h"
-#include "service/listen_socket.h"
+#include "service/http/listen_socket.h"
+#include "service/posix/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -47,14 +47,21 @@ service::ChildProcess StartProgram(const std::vector<std::string>& argv, service
 
 TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
   service::Pipe errors = service::MakePipe();
-  auto program = StartProgram(
-      {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--pairs", "en_es"}, errors);
+  int port = FreePort();
+  auto program = StartProgram({TRANSLATION_SERVICE_BINARY, "--listen",
+                               "127.0.0.1:" + std::to_string(port), "--pairs", "en_es"},
+                              errors);
   std::string log;
-  auto ready =
-      WaitForLine(errors.read.get(), log, std::regex(R"(ready on http://127\.0\.0\.1:(\d+)/)"));
-  ASSERT_FALSE(ready.empty()) << log;
+  ASSERT_TRUE(WaitUntilReady(port));
+  auto health = raw_http::Get(port, "/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 200);
+  EXPECT_NE(health->body.find(R"({"codes":["en_es"],"down_since":null,"name":"apertium",)"
+                              R"("ready":true,"reason":null})"),
+            std::string::npos)
+      << health->body;
 
-  auto result = raw_http::Get(std::stoi(ready[1]), "/tr?trtext=Sesquipedalian%20dog&lp=en_es");
+  auto result = raw_http::Get(port, "/tr?trtext=Sesquipedalian%20dog&lp=en_es");
   ASSERT_TRUE(result);
   EXPECT_TRUE(CutTranslation(result->body).has_value()) << result->body;
   auto logged = WaitForLine(errors.read.get(), log,
@@ -64,6 +71,9 @@ TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
 
   ASSERT_EQ(::kill(program.pid(), SIGTERM), 0);
   ReadToEnd(errors.read.get(), log);
+  EXPECT_NE(log.find("ready on http://127.0.0.1:" + std::to_string(port) + "/ with 1 pairs: en_es"),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("stopped"), std::string::npos) << log;
   EXPECT_EQ(log.find("Sesquipedalian"), std::string::npos) << log;
   int status = program.Stop();

@@ -1,6 +1,6 @@
 #include "pipeline_pool.h"
 
-#include "log.h"
+#include "service/posix/log.h"
 #include "stream_format.h"
 
 #include <algorithm>
