@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -78,6 +80,35 @@ TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
   EXPECT_EQ(log.find("Sesquipedalian"), std::string::npos) << log;
   int status = program.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(Executable, TellsSystemdItIsReadyOnceItServes) {
+  char directory[] = "/tmp/mirelskan-notify-XXXXXX";
+  ASSERT_NE(::mkdtemp(directory), nullptr);
+  std::string path = std::string(directory) + "/notify";
+  service::UniqueFd notify(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  ASSERT_EQ(::bind(notify.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  int port = FreePort();
+  service::Pipe errors = service::MakePipe();
+  auto program = StartProgram({"/usr/bin/env", "NOTIFY_SOCKET=" + path, TRANSLATION_SERVICE_BINARY,
+                               "--listen", "127.0.0.1:" + std::to_string(port), "--pairs",
+                               "en_es"},
+                              errors);
+  pollfd entry{notify.get(), POLLIN, 0};
+  ASSERT_EQ(::poll(&entry, 1, 120000), 1);
+  char message[256] = {};
+  ASSERT_GT(::recv(notify.get(), message, sizeof message - 1, 0), 0);
+  EXPECT_STREQ(message, "READY=1");
+  // Ready means serving: the first request after the message is answered.
+  auto health = raw_http::Get(port, "/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 200);
+  program.Stop();
+  ::unlink(path.c_str());
+  ::rmdir(directory);
 }
 
 TEST(Executable, ATakenPortFailsBeforeAnyPipelineStarts) {
