@@ -1,9 +1,9 @@
 #include "http_service.h"
 
-#include "service/posix/log.h"
+#include "http_config.h"
 #include "request_summary.h"
 #include "routes.h"
-#include "http_config.h"
+#include "service/posix/log.h"
 
 #include <microhttpd.h>
 

@@ -1,9 +1,9 @@
 #include "apertium_mode.h"
 
+#include "apertium_config.h"
+#include "mode_requirements.h"
 #include "service/posix/child_process.h"
 #include "service/posix/log.h"
-#include "mode_requirements.h"
-#include "apertium_config.h"
 
 #include <fcntl.h>
 #include <poll.h>
