@@ -41,21 +41,6 @@ TEST(Router, TheFirstEngineThatOffersACodeServesIt) {
   }
 }
 
-TEST(Router, ListsEachCodeOnceWithItsEngineAndEachEnginesOwnCodes) {
-  service::Router router(TwoEngines());
-  std::vector<std::string> routes;
-  for (const auto& route : router.Routes()) {
-    routes.push_back(route.code + " " + route.engine + ": " + route.description);
-  }
-  EXPECT_EQ(routes, (std::vector<std::string>{"de_en second: second's de_en",
-                                               "en_es first: first's en_es",
-                                               "fr_en first: first's fr_en"}));
-  auto states = router.States();
-  ASSERT_EQ(states.size(), 2u);
-  EXPECT_EQ(states[0].codes, (std::vector<std::string>{"en_es", "fr_en"}));
-  EXPECT_EQ(states[1].codes, (std::vector<std::string>{"de_en"}));
-}
-
 using EngineRoutesTest = MemoryEngineTest;
 
 TEST_F(EngineRoutesTest, TheTextReachesTheEngineAsOnePieceToTranslate) {
