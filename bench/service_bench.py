@@ -19,6 +19,8 @@ import urllib.request
 sys.dont_write_bytecode = True
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from service_ready import wait_ready  # noqa: E402
 from wine_support import PASTED_TEXT, chunks, namespace_wineserver  # noqa: E402
 
 SERVICE_PORT = 80  # the plug-in asks http://localhost
@@ -386,7 +388,7 @@ def main():
                            env=dict(os.environ, LC_ALL="C.UTF-8"))
     load = None
     try:
-        if not wait_for_http("http://127.0.0.1:%d/" % SERVICE_PORT, service, 180):
+        if wait_ready("http://127.0.0.1:%d" % SERVICE_PORT, service) is None:
             raise RuntimeError("the service did not start:\n" + service_log.text())
         if not wait_for_http("http://127.0.0.1:%d/listPairs" % APY_PORT, apy, 180):
             raise RuntimeError("apertium-apy did not start")
