@@ -43,14 +43,14 @@ size_t Append(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
-std::string Describe(CURLcode code, const HttpRequest& request) {
+std::string Describe(CURLcode code) {
   switch (code) {
     case CURLE_COULDNT_CONNECT:
       return "refused the connection";
     case CURLE_COULDNT_RESOLVE_HOST:
       return "has a host name that does not resolve";
     case CURLE_OPERATION_TIMEDOUT:
-      return "did not answer within " + std::to_string(request.timeout.count()) + " ms";
+      return "did not answer in time";
     case CURLE_GOT_NOTHING:
       return "closed the connection without answering";
     case CURLE_PARTIAL_FILE:
@@ -122,7 +122,7 @@ HttpReply HttpClient::Send(const HttpRequest& request) {
   if (code != CURLE_OK) {
     reply.failure = sink.too_long ? "answered more than " +
                                         std::to_string(kMaxBodyBytes / (1024 * 1024)) + " MiB"
-                                  : Describe(code, request);
+                                  : Describe(code);
     reply.timed_out = code == CURLE_OPERATION_TIMEDOUT;
     reply.body.clear();
   } else {
