@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <memory>
 
 namespace service::upstream {
 namespace {
@@ -25,15 +25,24 @@ std::string_view Trim(std::string_view text) {
   return text.substr(begin, text.find_last_not_of(space) - begin + 1);
 }
 
+struct FileClose {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
 bool ReadKey(const std::string& path, std::string* key, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream content;
-  if (file) content << file.rdbuf();
-  if (!file || file.bad()) {
+  std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rb"));
+  std::string content;
+  char buffer[4096];
+  while (file) {
+    size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+    content.append(buffer, got);
+    if (got < sizeof buffer) break;
+  }
+  if (!file || std::ferror(file.get())) {
     *error = "--upstream: cannot read key-file=" + path + " (" + std::strerror(errno) + ")";
     return false;
   }
-  *key = std::string(Trim(content.str()));
+  *key = std::string(Trim(content));
   if (key->empty()) {
     *error = "--upstream: key-file=" + path + " holds no key";
     return false;
@@ -63,13 +72,14 @@ std::optional<UpstreamOption> ParseUpstreamOption(std::string_view value, std::s
   std::string_view rest = value.substr(equals + 1);
   size_t comma = rest.find(',');
   std::string_view url = rest.substr(0, comma);
-  while (!url.empty() && url.back() == '/') url.remove_suffix(1);
   if (!StartsWith(url, "http://") && !StartsWith(url, "https://")) {
     *error = "--upstream " + std::string(kind) + "= needs a URL starting http:// or https://";
     return std::nullopt;
   }
-  if (url.find_first_of(" \t\r\n") != std::string_view::npos ||
-      url.size() == url.find("//") + 2) {
+  size_t host = url.find("//") + 2;
+  while (url.size() > host && url.back() == '/') url.remove_suffix(1);
+  if (url.find_first_of(" \t\r\n") != std::string_view::npos || url.size() == host ||
+      url[host] == '/') {
     *error = "--upstream " + std::string(kind) + "= has no usable URL";
     return std::nullopt;
   }
