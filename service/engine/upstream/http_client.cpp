@@ -43,6 +43,10 @@ size_t Append(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
+int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(user)->load() ? 1 : 0;
+}
+
 std::string Describe(CURLcode code) {
   switch (code) {
     case CURLE_COULDNT_CONNECT:
@@ -51,6 +55,8 @@ std::string Describe(CURLcode code) {
       return "has a host name that does not resolve";
     case CURLE_OPERATION_TIMEDOUT:
       return "did not answer in time";
+    case CURLE_ABORTED_BY_CALLBACK:
+      return "was left: the service is stopping";
     case CURLE_GOT_NOTHING:
       return "closed the connection without answering";
     case CURLE_PARTIAL_FILE:
@@ -109,6 +115,11 @@ HttpReply HttpClient::Send(const HttpRequest& request) {
       curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count())));
   CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Append));
   CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink));
+  if (request.cancel) {
+    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L));
+    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckCancel));
+    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, request.cancel));
+  }
   if (!request.json_body.empty()) {
     headers.reset(curl_slist_append(nullptr, "Content-Type: application/json"));
     if (!headers) throw std::runtime_error("curl_slist_append failed");

@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -16,6 +17,8 @@ struct HttpRequest {
   std::string url;
   std::string json_body;  // POSTed as application/json when not empty; GET otherwise
   std::chrono::milliseconds timeout{5000};  // the whole request, connecting included
+  // When given, setting it ends the request early, as a failure.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct HttpReply {

@@ -121,25 +121,24 @@ EngineHealth UpstreamEngine::Health() const {
 }
 
 void UpstreamEngine::Learn() {
-  std::string what;
-  std::optional<std::vector<UpstreamPair>> pairs;
+  std::vector<UpstreamPair> pairs;
+  bool listed = false;
   try {
-    std::optional<std::string> listed;
-    std::vector<UpstreamPair> read;
-    listed = Exchange(
-        api_->PairsRequest(url_),
-        [&](const std::string& body) {
-          read = api_->ReadPairs(body);
-          return std::string();
-        },
-        &what);
-    if (listed) pairs = std::move(read);
+    HttpRequest request = api_->PairsRequest(url_);
+    request.timeout = limits_.request;
+    request.cancel = &stopping_;
+    auto read = [&](const std::string& body) {
+      pairs = api_->ReadPairs(body);
+      return std::string();
+    };
+    std::string what;
+    listed = Exchange(request, read, &what).has_value();
   } catch (const std::exception& error) {
     Fail(std::string("could not be asked for its languages: ") + error.what(), limits_.down);
   }
-  if (!pairs) return;
+  if (!listed) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  pairs_ = std::move(*pairs);
+  pairs_ = std::move(pairs);
   learnt_ = true;
 }
 
@@ -147,9 +146,8 @@ void UpstreamEngine::RelearnUntilStopped() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     // Until the first list has come, ask again as soon as the upstream is no longer left alone.
-    auto wait = learnt_ ? std::chrono::duration_cast<std::chrono::seconds>(limits_.relearn)
-                        : limits_.down;
-    if (wake_.wait_for(lock, wait, [this] { return stopping_; })) break;
+    auto wait = learnt_ ? limits_.relearn : limits_.down;
+    if (wake_.wait_for(lock, wait, [this] { return stopping_.load(); })) break;
     lock.unlock();
     Learn();
     lock.lock();
@@ -162,6 +160,7 @@ std::optional<std::string> UpstreamEngine::Exchange(
   HttpReply reply = client_.Send(request);
   if (!reply.failure.empty()) {
     *what = reply.failure;
+    if (stopping_) return std::nullopt;  // not the upstream's fault
     Fail(*what, limits_.down);
     return std::nullopt;
   }

@@ -102,7 +102,7 @@ class UpstreamEngine : public Engine {
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  bool stopping_ = false;
+  std::atomic<bool> stopping_{false};  // also ends a relearning request under way
   bool learnt_ = false;
   std::vector<UpstreamPair> pairs_;
   Clock::time_point down_until_{};
