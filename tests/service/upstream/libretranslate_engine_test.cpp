@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -109,6 +110,23 @@ TEST_F(LibreTranslateTest, ReusesOneConnection) {
   for (const char* text : {"one", "two", "three"}) EXPECT_TRUE(Translate("en_de", text).ok);
   // The language list and three translations.
   EXPECT_EQ(stand_in_->Connections(), 1);
+}
+
+TEST_F(LibreTranslateTest, TranslatesForManyThreadsAtOnce) {
+  Start();
+  static const char* const kTexts[] = {"a0", "b1", "c2", "d3", "e4", "f5"};
+  std::vector<Translation> results(std::size(kTexts) * 4);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < results.size(); ++i) {
+    threads.emplace_back([&, i] { results[i] = Translate("en_de", kTexts[i % 6]); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  static const char* const kExpected[] = {"A0 [de]", "B1 [de]", "C2 [de]",
+                                          "D3 [de]", "E4 [de]", "F5 [de]"};
+  for (size_t i = 0; i < results.size(); ++i) {
+    EXPECT_TRUE(results[i].ok) << results[i].problem;
+    EXPECT_EQ(results[i].text, kExpected[i % 6]);
+  }
 }
 
 TEST_F(LibreTranslateTest, TriedAgainAfterTheDownPeriod) {
