@@ -15,12 +15,25 @@ using nlohmann::json;
 
 std::optional<std::string> PluginLanguage(std::string_view code) {
   // ISO 639-2 has bibliographic (fre) and terminology (fra) forms; APy data uses both.
-  static const std::array<std::pair<std::string_view, std::string_view>, 18> kCodes = {{
-      {"eng", "en"}, {"spa", "es"}, {"fra", "fr"}, {"fre", "fr"}, {"ita", "it"},
-      {"por", "pt"}, {"deu", "de"}, {"ger", "de"}, {"nld", "nl"}, {"dut", "nl"},
-      {"ell", "el"}, {"gre", "el"}, {"jpn", "ja"}, {"kor", "ko"}, {"rus", "ru"},
-      {"zho", "zh"}, {"chi", "zh"}, {"cmn", "zh"}
-  }};
+  static const std::array<std::pair<std::string_view, std::string_view>, 18> kCodes = {
+      {{"eng", "en"},
+       {"spa", "es"},
+       {"fra", "fr"},
+       {"fre", "fr"},
+       {"ita", "it"},
+       {"por", "pt"},
+       {"deu", "de"},
+       {"ger", "de"},
+       {"nld", "nl"},
+       {"dut", "nl"},
+       {"ell", "el"},
+       {"gre", "el"},
+       {"jpn", "ja"},
+       {"kor", "ko"},
+       {"rus", "ru"},
+       {"zho", "zh"},
+       {"chi", "zh"},
+       {"cmn", "zh"}}};
   for (const auto& [three_letter, two_letter] : kCodes) {
     if (three_letter == code) return std::string(two_letter);
   }
@@ -75,9 +88,7 @@ std::string ApyApi::ReadTranslation(const std::string& body) const {
   return answer.at("responseData").at("translatedText").get<std::string>();
 }
 
-std::string ApyApi::ForbiddenRemedy() const {
-  return "check that the server lets this machine in";
-}
+std::string ApyApi::ForbiddenRemedy() const { return "check that the server lets this machine in"; }
 
 ApyEngine::ApyEngine(std::string url, UpstreamLimits limits)
     : UpstreamEngine(std::move(url), std::make_unique<ApyApi>(), limits) {}

@@ -68,10 +68,9 @@ std::string Describe(CURLcode code) {
   }
 }
 
-#define CHECK_CURL_OK(call)                                                  \
-  do {                                                                       \
-    if ((call) != CURLE_OK) throw std::runtime_error("libcurl refused " #call); \
-  } while (false)
+void ThrowIfCurlFailed(CURLcode code) {
+  if (code != CURLE_OK) throw std::runtime_error(curl_easy_strerror(code));
+}
 
 }  // namespace
 
@@ -105,28 +104,28 @@ HttpReply HttpClient::Send(const HttpRequest& request) {
   HttpReply reply;
   Sink sink{&reply.body};
   UniqueCurlList headers;
-  CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str()));
-  CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https"));
+  ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str()));
+  ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https"));
   // Timeouts without SIGALRM: many threads send at once.
-  CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L));
-  CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
-                                 static_cast<long>(kConnectTimeout.count())));
-  CHECK_CURL_OK(
+  ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L));
+  ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                                     static_cast<long>(kConnectTimeout.count())));
+  ThrowIfCurlFailed(
       curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count())));
-  CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Append));
-  CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink));
+  ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Append));
+  ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink));
   if (request.cancel) {
-    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L));
-    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckCancel));
-    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, request.cancel));
+    ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L));
+    ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckCancel));
+    ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, request.cancel));
   }
   if (!request.json_body.empty()) {
     headers.reset(curl_slist_append(nullptr, "Content-Type: application/json"));
     if (!headers) throw std::runtime_error("curl_slist_append failed");
-    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get()));
-    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
-                                   static_cast<curl_off_t>(request.json_body.size())));
-    CHECK_CURL_OK(curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.json_body.data()));
+    ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get()));
+    ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                                       static_cast<curl_off_t>(request.json_body.size())));
+    ThrowIfCurlFailed(curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.json_body.data()));
   }
 
   CURLcode code = curl_easy_perform(curl);
@@ -137,9 +136,9 @@ HttpReply HttpClient::Send(const HttpRequest& request) {
     reply.timed_out = code == CURLE_OPERATION_TIMEDOUT;
     reply.body.clear();
   } else {
-    CHECK_CURL_OK(curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status));
+    ThrowIfCurlFailed(curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status));
     curl_off_t retry_after = 0;
-    CHECK_CURL_OK(curl_easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retry_after));
+    ThrowIfCurlFailed(curl_easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retry_after));
     reply.retry_after_seconds = static_cast<long>(retry_after);
   }
   GiveBack(std::move(handle));

@@ -24,14 +24,12 @@ std::optional<std::string> SendRun(const std::string& run, const Transport& send
   return run.substr(0, begin) + *translated + run.substr(end);
 }
 
-std::string Seconds(std::chrono::seconds seconds) {
-  return std::to_string(seconds.count()) + " s";
-}
+std::string Seconds(std::chrono::seconds seconds) { return std::to_string(seconds.count()) + " s"; }
 
 }  // namespace
 
 std::optional<std::string> TranslatePieces(const std::vector<Piece>& pieces,
-                                            const Transport& send) {
+                                           const Transport& send) {
   std::string result;
   std::string run;
   for (const Piece& piece : pieces) {
@@ -249,8 +247,8 @@ Translation UpstreamEngine::Translate(std::string_view code, const std::vector<P
     Transport send = [&](std::string_view text) -> std::optional<std::string> {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       if (left <= std::chrono::milliseconds::zero()) {
-        translation.problem = name_ + " took longer than " +
-                              std::to_string(bound.count()) + " ms for the text";
+        translation.problem =
+            name_ + " took longer than " + std::to_string(bound.count()) + " ms for the text";
         LogLine(translation.problem);
         return std::nullopt;
       }
@@ -258,8 +256,7 @@ Translation UpstreamEngine::Translate(std::string_view code, const std::vector<P
       request.timeout = left;
       std::string what;
       std::optional<std::string> translated = Exchange(
-          request, [this](const std::string& body) { return api_->ReadTranslation(body); },
-          &what);
+          request, [this](const std::string& body) { return api_->ReadTranslation(body); }, &what);
       if (!translated) translation.problem = name_ + " " + what;
       return translated;
     };

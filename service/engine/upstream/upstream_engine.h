@@ -60,8 +60,7 @@ using Transport = std::function<std::optional<std::string>(std::string_view text
 // Where kept pieces are carried through an upstream. For now each run of pieces to translate is
 // sent on its own, its outer white space and the kept pieces between runs left as they stand; a
 // way that sends the whole text at once, with markers for the kept pieces, replaces this.
-std::optional<std::string> TranslatePieces(const std::vector<Piece>& pieces,
-                                            const Transport& send);
+std::optional<std::string> TranslatePieces(const std::vector<Piece>& pieces, const Transport& send);
 
 // English name of one of the plug-in's languages ("zt" is "Chinese (traditional)"), or nothing.
 std::optional<std::string> LanguageName(std::string_view code);
@@ -88,8 +87,8 @@ class UpstreamEngine : public Engine {
   // The upstream's answer, read by `read`; nothing after logging why not in *what and, when the
   // upstream is at fault, marking it down.
   std::optional<std::string> Exchange(
-      const HttpRequest& request,
-      const std::function<std::string(const std::string& body)>& read, std::string* what);
+      const HttpRequest& request, const std::function<std::string(const std::string& body)>& read,
+      std::string* what);
   void Fail(const std::string& what, std::optional<std::chrono::seconds> down_for);
   std::optional<std::string> DownProblem() const;
 

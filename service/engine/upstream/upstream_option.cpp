@@ -65,8 +65,7 @@ std::optional<UpstreamOption> ParseUpstreamOption(std::string_view value, std::s
   } else if (kind == "apy") {
     option.kind = UpstreamOption::Kind::kApy;
   } else {
-    *error = "--upstream: unknown kind \"" + std::string(kind) + "\" (" + std::string(kUsage) +
-             ")";
+    *error = "--upstream: unknown kind \"" + std::string(kind) + "\" (" + std::string(kUsage) + ")";
     return std::nullopt;
   }
   std::string_view rest = value.substr(equals + 1);

@@ -23,7 +23,7 @@ TEST(ApyApi, MapsThreeLetterCodesKeepingTheUpstreamsSpelling) {
     read.push_back(pair.code + " " + pair.source + "|" + pair.target);
   }
   EXPECT_EQ(read, (std::vector<std::string>{"en_zh eng|cmn", "fr_de fre|ger", "nl_el dut|gre",
-                                             "zh_en zho|eng", "zh_ko chi|kor"}));
+                                            "zh_en zho|eng", "zh_ko chi|kor"}));
 }
 
 TEST(ApyApi, TakesOnlyAWholeTranslation) {

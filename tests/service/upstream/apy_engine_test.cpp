@@ -99,8 +99,8 @@ TEST_F(ApyTest, OffersThePairsOfTheModesInPluginCodes) {
   std::vector<std::string> codes;
   for (const service::Offer& offer : engine.Offers()) codes.push_back(offer.code);
   // spa-por_BR and spa-eng_US name variants outside the plug-in's codes.
-  EXPECT_EQ(codes, (std::vector<std::string>{"en_es", "es_en", "es_fr", "es_it", "es_pt",
-                                              "fr_es", "it_es", "pt_es"}));
+  EXPECT_EQ(codes, (std::vector<std::string>{"en_es", "es_en", "es_fr", "es_it", "es_pt", "fr_es",
+                                             "it_es", "pt_es"}));
   ASSERT_FALSE(engine.Offers().empty());
   EXPECT_EQ(engine.Offers().front().description, "English to Spanish (Apertium-APy)");
   EXPECT_TRUE(engine.Health().ready);

@@ -194,8 +194,7 @@ const FailureCase kFailures[] = {
     {"Stall", Behaviour::kStall, false, true, "did not answer in time", "; left alone for 30 s"},
     {"TruncatedJson", Behaviour::kTruncated, false, true, "sent an answer that is not whole",
      "; left alone for 30 s"},
-    {"Refused", Behaviour::kAnswer, true, true, "refused the connection",
-     "; left alone for 30 s"},
+    {"Refused", Behaviour::kAnswer, true, true, "refused the connection", "; left alone for 30 s"},
 };
 
 // Names the row in ctest's list instead of its bytes.

@@ -13,7 +13,7 @@ namespace {
 
 using nlohmann::json;
 
-const char* const kLanguages[] = {"en", "es", "fr", "it", "pt", "de", "nl",
+const char* const kLanguages[] = {"en", "es", "fr", "it", "pt",      "de",     "nl",
                                   "el", "ja", "ko", "ru", "zh-Hans", "zh-Hant"};
 
 std::string LanguagesBody() {
@@ -57,11 +57,10 @@ LibreTranslateStandIn::LibreTranslateStandIn(int port) {
   address.sin_port = htons(static_cast<uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   daemon_ = MHD_start_daemon(
-      MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL |
-          MHD_USE_ITC,
+      MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC,
       0, nullptr, nullptr, &Access, this, MHD_OPTION_SOCK_ADDR, &address,
-      MHD_OPTION_NOTIFY_COMPLETED, &Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Notify,
-      this, MHD_OPTION_END);
+      MHD_OPTION_NOTIFY_COMPLETED, &Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Notify, this,
+      MHD_OPTION_END);
   if (!daemon_) throw std::runtime_error("the LibreTranslate stand-in could not start");
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
   port_ = info ? info->port : 0;
@@ -135,8 +134,8 @@ MHD_Result LibreTranslateStandIn::Answer(MHD_Connection* connection, const std::
     case Behaviour::kAnswer: {
       lock.unlock();
       if (request.is_discarded()) return Queue(connection, MHD_HTTP_BAD_REQUEST, error);
-      std::string text = Capitals(request.value("q", "")) + " [" +
-                         request.value("target", "") + "]";
+      std::string text =
+          Capitals(request.value("q", "")) + " [" + request.value("target", "") + "]";
       return Queue(connection, MHD_HTTP_OK, json{{"translatedText", text}}.dump());
     }
     case Behaviour::kBadRequest:

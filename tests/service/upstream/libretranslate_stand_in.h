@@ -14,14 +14,14 @@
 namespace upstream_test {
 
 enum class Behaviour {
-  kAnswer,          // {"translatedText": the text's ASCII letters in capitals + " [target]"}
-  kBadRequest,      // 400
-  kForbidden,       // 403
-  kRateLimited,     // 429 without Retry-After
-  kRetryAfter7,     // 429 with Retry-After: 7
-  kServerError,     // 500
-  kStall,           // no answer until the stand-in stops
-  kTruncated,       // 200 with JSON cut short
+  kAnswer,       // {"translatedText": the text's ASCII letters in capitals + " [target]"}
+  kBadRequest,   // 400
+  kForbidden,    // 403
+  kRateLimited,  // 429 without Retry-After
+  kRetryAfter7,  // 429 with Retry-After: 7
+  kServerError,  // 500
+  kStall,        // no answer until the stand-in stops
+  kTruncated,    // 200 with JSON cut short
 };
 
 class LibreTranslateStandIn {

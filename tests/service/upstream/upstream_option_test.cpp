@@ -42,8 +42,7 @@ TEST_F(UpstreamOptionTest, ReadsKindUrlAndKey) {
       {"libretranslate=https://lt.example/mt/,key-file=/tmp/upstream-option-test-key",
        UpstreamOption::Kind::kLibreTranslate, "https://lt.example/mt",
        "/tmp/upstream-option-test-key", "s3cret-4711"},
-      {"apy=http://localhost:2737/", UpstreamOption::Kind::kApy, "http://localhost:2737", "",
-       ""},
+      {"apy=http://localhost:2737/", UpstreamOption::Kind::kApy, "http://localhost:2737", "", ""},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.value);
