@@ -146,6 +146,21 @@ TEST_F(LibreTranslateTest, TriedAgainAfterTheDownPeriod) {
   EXPECT_EQ(after.text, "HELLO [es]");
 }
 
+TEST_F(LibreTranslateTest, LearnsTheLanguagesAgain) {
+  UpstreamLimits limits = QuickLimits(std::chrono::seconds(30));
+  limits.relearn = std::chrono::seconds(1);
+  engine_ = std::make_unique<LibreTranslateEngine>(stand_in_->url(), kKey, key_file_, limits);
+  ASSERT_EQ(engine_->Offers().size(), 156u);
+  stand_in_->ListOnly({"de", "zh"});
+  auto give_up = Clock::now() + std::chrono::seconds(10);
+  while (engine_->Offers().size() == 156 && Clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_EQ(engine_->Offers().size(), 2u);
+  EXPECT_EQ(engine_->Offers()[0].code, "de_zh");
+  EXPECT_EQ(engine_->Offers()[1].description, "Chinese (simplified) to German (LibreTranslate)");
+}
+
 TEST_F(LibreTranslateTest, DownAtStartOffersNothingUntilItAnswers) {
   int port = stand_in_->port();
   std::string url = stand_in_->url();

@@ -13,15 +13,12 @@ namespace {
 
 using nlohmann::json;
 
-const char* const kLanguages[] = {"en", "es", "fr", "it", "pt",      "de",     "nl",
-                                  "el", "ja", "ko", "ru", "zh-Hans", "zh-Hant"};
-
-std::string LanguagesBody() {
+std::string LanguagesBody(const std::vector<std::string>& codes) {
   json languages = json::array();
-  for (const char* code : kLanguages) {
+  for (const std::string& code : codes) {
     json targets = json::array();
-    for (const char* target : kLanguages) {
-      if (std::strcmp(code, target) != 0) targets.push_back(target);
+    for (const std::string& target : codes) {
+      if (code != target) targets.push_back(target);
     }
     languages.push_back({{"code", code}, {"name", code}, {"targets", targets}});
   }
@@ -75,6 +72,11 @@ LibreTranslateStandIn::~LibreTranslateStandIn() {
   MHD_stop_daemon(daemon_);
 }
 
+void LibreTranslateStandIn::ListOnly(std::vector<std::string> languages) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  languages_ = std::move(languages);
+}
+
 void LibreTranslateStandIn::Script(Behaviour behaviour) {
   std::lock_guard<std::mutex> lock(mutex_);
   behaviour_ = behaviour;
@@ -123,7 +125,10 @@ void LibreTranslateStandIn::Completed(void*, MHD_Connection*, void** request_con
 
 MHD_Result LibreTranslateStandIn::Answer(MHD_Connection* connection, const std::string& url,
                                          const std::string& body) {
-  if (url == "/languages") return Queue(connection, MHD_HTTP_OK, LanguagesBody());
+  if (url == "/languages") {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Queue(connection, MHD_HTTP_OK, LanguagesBody(languages_));
+  }
   if (url != "/translate") return Queue(connection, MHD_HTTP_NOT_FOUND, R"({"error":"?"})");
 
   json request = json::parse(body, nullptr, false);

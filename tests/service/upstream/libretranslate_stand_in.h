@@ -36,8 +36,9 @@ class LibreTranslateStandIn {
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
   void Script(Behaviour behaviour);
-  std::vector<nlohmann::json> Received() const;  // the /translate bodies, in order
-  int Connections() const;                       // TCP connections accepted so far
+  void ListOnly(std::vector<std::string> languages);  // as /languages names them
+  std::vector<nlohmann::json> Received() const;       // the /translate bodies, in order
+  int Connections() const;                            // TCP connections accepted so far
 
  private:
   static MHD_Result Access(void* self, MHD_Connection* connection, const char* url,
@@ -53,6 +54,8 @@ class LibreTranslateStandIn {
   std::condition_variable stopping_changed_;
   bool stopping_ = false;
   Behaviour behaviour_ = Behaviour::kAnswer;
+  std::vector<std::string> languages_ = {"en", "es", "fr", "it", "pt",      "de",     "nl",
+                                         "el", "ja", "ko", "ru", "zh-Hans", "zh-Hant"};
   std::vector<nlohmann::json> received_;
   int connections_ = 0;
   MHD_Daemon* daemon_ = nullptr;
