@@ -133,7 +133,6 @@ HttpReply HttpClient::Send(const HttpRequest& request) {
     reply.failure = sink.too_long ? "answered more than " +
                                         std::to_string(kMaxBodyBytes / (1024 * 1024)) + " MiB"
                                   : Describe(code);
-    reply.timed_out = code == CURLE_OPERATION_TIMEDOUT;
     reply.body.clear();
   } else {
     ThrowIfCurlFailed(curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status));

@@ -24,7 +24,6 @@ struct HttpRequest {
 struct HttpReply {
   // Empty when the server answered; else why not, without the URL ("refused the connection").
   std::string failure;
-  bool timed_out = false;
   long status = 0;
   std::string body;
   long retry_after_seconds = 0;  // 0 without a Retry-After header
