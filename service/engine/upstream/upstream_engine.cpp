@@ -1,6 +1,6 @@
 #include "service/engine/upstream/upstream_engine.h"
 
-#include "service/log.h"
+#include "service/posix/log.h"
 
 #include <algorithm>
 #include <array>
