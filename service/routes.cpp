@@ -2,6 +2,7 @@
 
 #include "form_query.h"
 #include "pages.h"
+#include "service/text/protected_spans.h"
 #include "service_config.h"
 #include "text_encoding.h"
 
@@ -45,7 +46,7 @@ Answer Translate(Translator& translator, std::string_view query) {
   std::string result = *text;  // a blank text stays as it is
   if (!IsBlank(*text)) {
     Translation translation =
-        translator.Translate(*pair, utf8 ? *text : Windows1252ToUtf8(*text));
+        translator.Translate(*pair, ProtectSpans(utf8 ? *text : Windows1252ToUtf8(*text)));
     if (!translation.ok) {
       return Page(503, MessagePage("Translation failed",
                                    "The text could not be translated: " + translation.problem +

@@ -1,6 +1,7 @@
 #include "translator.h"
 
 #include "log.h"
+#include "service/text/span_markers.h"
 #include "stream_format.h"
 
 #include <algorithm>
@@ -127,8 +128,34 @@ std::vector<pid_t> Translator::PipelinePids(const std::string& mode) const {
 }
 
 Translation Translator::Translate(const LanguagePair& pair, std::string_view text) {
+  Translation result = TranslateStream(pair, Deformat(text));
+  if (result.ok) result.text = Reformat(result.text);
+  return result;
+}
+
+Translation Translator::Translate(const LanguagePair& pair, const std::vector<Piece>& pieces) {
+  if (std::all_of(pieces.begin(), pieces.end(), [](const Piece& piece) { return piece.keep; })) {
+    return Translation{true, JoinPieces(pieces), {}};
+  }
+  Translation result = TranslateStream(pair, Deformat(pieces));
+  if (!result.ok) return result;
+  if (auto text = Reformat(result.text, pieces)) {
+    result.text = std::move(*text);
+    return result;
+  }
+  LogLine("mode " + pair.modes.front() + " lost a kept span; translating piece by piece");
+  auto text = TranslatePieceByPiece(pieces, [&](std::string_view words) {
+    Translation part = Translate(pair, words);
+    if (!part.ok) result.problem = part.problem;
+    return part.ok ? std::optional<std::string>(std::move(part.text)) : std::nullopt;
+  });
+  result.ok = text.has_value();
+  result.text = text.value_or("");
+  return result;
+}
+
+Translation Translator::TranslateStream(const LanguagePair& pair, std::string stream) {
   Translation result;
-  std::string stream = Deformat(text);
   for (const std::string& mode : pair.modes) {
     auto found = pools_.find(mode);
     std::string output;
@@ -140,7 +167,7 @@ Translation Translator::Translate(const LanguagePair& pair, std::string_view tex
     stream = std::move(output);
   }
   result.ok = true;
-  result.text = Reformat(stream);
+  result.text = std::move(stream);
   return result;
 }
 

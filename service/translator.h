@@ -3,6 +3,7 @@
 
 #include "apertium_mode.h"
 #include "pipeline_pool.h"
+#include "service/engine/engine.h"
 #include "service_config.h"
 
 #include <sys/types.h>
@@ -40,12 +41,6 @@ struct TranslatorOptions {
   std::chrono::milliseconds spare_idle = kSparePipelineIdle;
 };
 
-struct Translation {
-  bool ok = false;
-  std::string text;     // UTF-8
-  std::string problem;  // why not, when !ok; never holds the text
-};
-
 class Translator {
  public:
   // Finds the installed modes, starts the pipelines of the offered pairs and returns once
@@ -67,10 +62,16 @@ class Translator {
   // runs to its timeout.
   Translation Translate(const LanguagePair& pair, std::string_view text);
 
+  // The same for a text cut into pieces: the kept ones come back byte for byte and in place
+  // (as superblanks; should Apertium lose one, the pieces between are translated one by one),
+  // the white space at both ends as typed.
+  Translation Translate(const LanguagePair& pair, const std::vector<Piece>& pieces);
+
   // The process ids of a mode's pipelines, for tests that break them.
   std::vector<pid_t> PipelinePids(const std::string& mode) const;
 
  private:
+  Translation TranslateStream(const LanguagePair& pair, std::string stream);
   bool Exchange(PipelinePool& pool, std::string_view stream, std::string& output,
                 std::string& problem);
 
