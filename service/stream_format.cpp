@@ -55,9 +55,16 @@ void AppendText(std::string& stream, const std::string& text, bool last) {
   }
 }
 
-// Superblanks come back as they stand, except that each in `kept` (in order) counts as found.
+// Where in the text the superblanks in `kept` came back, found in order.
+struct Found {
+  std::size_t count = 0;
+  std::size_t begin = 0;  // of the first
+  std::size_t end = 0;    // of the last
+};
+
+// Superblanks come back as they stand.
 std::string Unformat(std::string_view stream, const std::vector<std::string>& kept,
-                     std::size_t& found) {
+                     Found& found) {
   std::string text;
   text.reserve(stream.size());
   bool plain_period_last = false;
@@ -83,7 +90,10 @@ std::string Unformat(std::string_view stream, const std::vector<std::string>& ke
           if (stream[k] == '\\' && k + 1 < end) ++k;
           block += stream[k];
         }
-        if (found < kept.size() && block == kept[found]) ++found;
+        if (found.count < kept.size() && block == kept[found.count]) {
+          if (found.count++ == 0) found.begin = text.size();
+          found.end = text.size() + block.size();
+        }
         text += block;
       }
       plain_period_last = false;
@@ -130,7 +140,7 @@ std::string Deformat(std::string_view input) {
 }
 
 std::string Reformat(std::string_view stream) {
-  std::size_t found = 0;
+  Found found;
   return Unformat(stream, {}, found);
 }
 
@@ -160,13 +170,15 @@ std::optional<std::string> Reformat(std::string_view stream, const std::vector<P
     std::string text = WithoutNul(piece.text);
     if (piece.keep && !text.empty()) kept.push_back(std::move(text));
   }
-  std::size_t found = 0;
+  Found found;
   std::string body = Unformat(stream, kept, found);
-  if (found != kept.size()) return std::nullopt;
+  if (found.count != kept.size()) return std::nullopt;
+  // Only what Apertium put around the words goes, never the ends of a kept piece.
+  if (kept.empty()) found.begin = found.end = body.size();
   std::size_t first = 0;
-  while (first < body.size() && IsBlank(body[first])) ++first;
+  while (first < found.begin && IsBlank(body[first])) ++first;
   std::size_t last = body.size();
-  while (last > first && IsBlank(body[last - 1])) --last;
+  while (last > std::max(first, found.end) && IsBlank(body[last - 1])) --last;
   return lead + body.substr(first, last - first) + trail;
 }
 

@@ -11,11 +11,15 @@ bool IsBlank(char c) {
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view Trim(std::string_view text) {
+std::string_view TrimFront(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  return text;
+}
+std::string_view TrimBack(std::string_view text) {
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
 }
+std::string_view Trim(std::string_view text) { return TrimFront(TrimBack(text)); }
 
 // "{1}", "{2}", ...: engines copy numbers and ASCII brackets as they are, where words in a
 // placeholder ("KEEP1") are translated and markup is only safe in an HTML mode that not every
@@ -112,24 +116,26 @@ std::optional<std::string> TranslateAroundSpans(const std::vector<Piece>& pieces
   if (typed_marker) return TranslatePieceByPiece(pieces, translate);
   auto translated = translate(request);
   if (!translated) return std::nullopt;
+  if (kept.empty()) return edges.lead + std::string(Trim(*translated)) + edges.trail;
 
   std::vector<Found> markers = FindMarkers(*translated);
-  markers.erase(std::remove_if(markers.begin(), markers.end(),
-                               [&](const Found& m) { return m.number == 0 || m.number > kept.size(); }),
-                markers.end());
+  auto stranger = [&](const Found& m) { return m.number == 0 || m.number > kept.size(); };
+  markers.erase(std::remove_if(markers.begin(), markers.end(), stranger), markers.end());
   bool intact = markers.size() == kept.size();
   for (std::size_t n = 0; intact && n < markers.size(); ++n) intact = markers[n].number == n + 1;
   if (!intact) return TranslatePieceByPiece(pieces, translate);
 
-  std::string body;
-  std::size_t at = 0;
+  // Only what the engine put around the words goes, never the ends of a kept piece.
+  const std::string_view answer = *translated;
+  std::string body(TrimFront(answer.substr(0, markers[0].at)));
   for (std::size_t n = 0; n < markers.size(); ++n) {
-    body.append(*translated, at, markers[n].at - at);
+    std::size_t after = markers[n].at + markers[n].length;
+    std::size_t next = n + 1 < markers.size() ? markers[n + 1].at : answer.size();
     body += *kept[n];
-    at = markers[n].at + markers[n].length;
+    std::string_view between = answer.substr(after, next - after);
+    body += n + 1 < markers.size() ? between : TrimBack(between);
   }
-  body.append(*translated, at);
-  return edges.lead + std::string(Trim(body)) + edges.trail;
+  return edges.lead + body + edges.trail;
 }
 
 }  // namespace service

@@ -141,6 +141,8 @@ TEST(StreamFormat, KeptPiecesTravelAsSuperblanksAndComeBackWithTheTypedEnds) {
       {"specials escaped in the block, blanks in text as before",
        "go  to `a[1] ^b$` now", "go[  ]to [`a\\[1\\] \\^b\\$`] now.[]",
        "Ve[  ]a [`a\\[1\\] \\^b\\$`]  ahora.[]", "Ve  a `a[1] ^b$`  ahora"},
+      {"words dropped after a kept piece that ends in a blank", "bob: hi", "[bob: ]hi.[]",
+       "[bob: ].[]", "bob: "},
       {"block lost", "I love you <3", "I love you [\\<3].[]", "Te quieres.[]", std::nullopt},
       {"block changed", "see /a/b", "see [\\/a\\/b].[]", "ve [\\/a\\/c].[]", std::nullopt},
       {"blocks swapped", "@a and @b", "[\\@a] and [\\@b].[]", "[\\@b] y [\\@a].[]",
