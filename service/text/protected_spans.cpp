@@ -161,8 +161,8 @@ std::size_t MatchName(Text s, std::size_t i) {
   return j;
 }
 
-// The usual ASCII set and kin. A tag of the same letters ("XP", "D:") is left out where it is
-// as often a word; whole tokens only, so "http:/", "a:b" and "3:30" hold none.
+// The usual ASCII set and kin, less the faces that are as often words or list marks ("XP", "D:",
+// "8)"); whole tokens only, so "http:/", "a:b" and "3:30" hold none.
 const Text kEmoticons[] = {
     ":)",  ":-)", ":))", ":(",  ":-(", ":((", ";)",  ";-)", ":D",  ":-D", ";D",  ":P",
     ":-P", ":p",  ":-p", ";P",  ";p",  ":'(", ":')", ":/",  ":-/", ":\\", ":-\\", ":O",
