@@ -36,7 +36,8 @@ std::vector<Found> FindMarkers(std::string_view text) {
     std::size_t end = i + 1;
     while (end < text.size() && IsDigit(text[end])) ++end;
     if (end == i + 1 || end >= text.size() || text[end] != '}') continue;
-    std::size_t number = end - i - 1 > 6 ? 0 : std::stoul(std::string(text.substr(i + 1)));
+    std::string digits(text.substr(i + 1, end - i - 1));
+    std::size_t number = digits.size() > 6 ? 0 : std::stoul(digits);
     found.push_back(Found{i, end + 1 - i, number});
   }
   return found;
@@ -68,9 +69,9 @@ std::optional<std::string> TranslateTrimmed(std::string_view text,
   if (words.empty()) return std::string(text);
   auto translated = translate(words);
   if (!translated) return std::nullopt;
-  return std::string(text.substr(0, words.data() - text.data())) +
-         std::string(Trim(*translated)) + std::string(text.substr(words.data() - text.data() +
-                                                                  words.size()));
+  std::size_t head = words.data() - text.data();
+  return std::string(text.substr(0, head)) + std::string(Trim(*translated)) +
+         std::string(text.substr(head + words.size()));
 }
 
 }  // namespace
