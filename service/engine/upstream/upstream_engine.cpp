@@ -1,6 +1,7 @@
 #include "service/engine/upstream/upstream_engine.h"
 
 #include "service/posix/log.h"
+#include "service/text/span_markers.h"
 
 #include <algorithm>
 #include <array>
@@ -10,42 +11,9 @@
 namespace service::upstream {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// Sends `run` without its outer white space, which upstreams tend to drop.
-std::optional<std::string> SendRun(const std::string& run, const Transport& send) {
-  size_t begin = 0;
-  while (begin < run.size() && IsSpace(run[begin])) ++begin;
-  size_t end = run.size();
-  while (end > begin && IsSpace(run[end - 1])) --end;
-  if (begin == end) return run;
-  std::optional<std::string> translated = send(std::string_view(run).substr(begin, end - begin));
-  if (!translated) return std::nullopt;
-  return run.substr(0, begin) + *translated + run.substr(end);
-}
-
 std::string Seconds(std::chrono::seconds seconds) { return std::to_string(seconds.count()) + " s"; }
 
 }  // namespace
-
-std::optional<std::string> TranslatePieces(const std::vector<Piece>& pieces,
-                                           const Transport& send) {
-  std::string result;
-  std::string run;
-  for (const Piece& piece : pieces) {
-    if (!piece.keep) {
-      run += piece.text;
-      continue;
-    }
-    std::optional<std::string> translated = SendRun(run, send);
-    if (!translated) return std::nullopt;
-    result += *translated + piece.text;
-    run.clear();
-  }
-  std::optional<std::string> translated = SendRun(run, send);
-  if (!translated) return std::nullopt;
-  return result + *translated;
-}
 
 std::optional<std::string> LanguageName(std::string_view code) {
   static const std::array<std::pair<std::string_view, std::string_view>, 13> kNames = {{
@@ -244,7 +212,7 @@ Translation UpstreamEngine::Translate(std::string_view code, const std::vector<P
     auto bound = limits_.request + limits_.per_kib * static_cast<long>(bytes / 1024);
     auto deadline = Clock::now() + bound;
 
-    Transport send = [&](std::string_view text) -> std::optional<std::string> {
+    TranslateText send = [&](std::string_view text) -> std::optional<std::string> {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       if (left <= std::chrono::milliseconds::zero()) {
         translation.problem =
@@ -260,7 +228,7 @@ Translation UpstreamEngine::Translate(std::string_view code, const std::vector<P
       if (!translated) translation.problem = name_ + " " + what;
       return translated;
     };
-    if (std::optional<std::string> text = TranslatePieces(pieces, send)) {
+    if (std::optional<std::string> text = TranslateAroundSpans(pieces, send)) {
       translation.ok = true;
       translation.text = std::move(*text);
     }

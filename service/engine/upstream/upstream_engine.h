@@ -53,15 +53,6 @@ class UpstreamApi {
   virtual std::string ForbiddenRemedy() const = 0;
 };
 
-// Sends one text of a request to the upstream: its translation, or nothing (the failure is
-// logged and kept by whoever made the transport).
-using Transport = std::function<std::optional<std::string>(std::string_view text)>;
-
-// Where kept pieces are carried through an upstream. For now each run of pieces to translate is
-// sent on its own, its outer white space and the kept pieces between runs left as they stand; a
-// way that sends the whole text at once, with markers for the kept pieces, replaces this.
-std::optional<std::string> TranslatePieces(const std::vector<Piece>& pieces, const Transport& send);
-
 // English name of one of the plug-in's languages ("zt" is "Chinese (traditional)"), or nothing.
 std::optional<std::string> LanguageName(std::string_view code);
 
