@@ -109,8 +109,10 @@ struct HttpService::Callbacks {
       return MHD_YES;
     }
     try {
-      Answer answer =
-          AnswerRequest(static_cast<HttpService*>(self)->router_, method, state->target);
+      const char* accept =
+          MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT);
+      Answer answer = AnswerRequest(static_cast<HttpService*>(self)->router_, method,
+                                    state->target, accept ? accept : "");
       // HTTP/1.0 clients such as WinINet pool a connection that is not plainly closed.
       if (std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0) answer.close = true;
       MHD_Result queued = Queue(connection, answer);

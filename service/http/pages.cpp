@@ -120,6 +120,14 @@ std::string EscapeTranslation(std::string_view text) {
   return escaped;
 }
 
+std::string GuardEndMarker(std::string_view text) {
+  std::string guarded(text);
+  for (std::size_t at = 0; (at = guarded.find(kTranslationEndMarker, at)) != std::string::npos;) {
+    guarded.replace(at, 1, "&lt;");
+  }
+  return guarded;
+}
+
 std::string EscapeHtml(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());

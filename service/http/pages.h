@@ -20,6 +20,10 @@ inline constexpr std::string_view kTranslationEndMarker = "</div></td>";
 // a comment), and '&' before a letter or '#' (a character reference). "<3" and "a < b" stay.
 std::string EscapeTranslation(std::string_view text);
 
+// For the plug-in, which cuts at the first end marker: the text as it stands, but for the '<' of
+// an end marker inside it.
+std::string GuardEndMarker(std::string_view text);
+
 // Escapes & < > " for text in ordinary markup.
 std::string EscapeHtml(std::string_view text);
 

@@ -22,7 +22,7 @@ Answer Page(int status, std::string body) {
   return answer;
 }
 
-Answer Translate(const Router& router, std::string_view query) {
+Answer Translate(const Router& router, std::string_view query, bool for_browser) {
   auto text = FormField(query, "trtext");
   auto code = FormField(query, "lp");
   if (!text || !code) {
@@ -65,7 +65,8 @@ Answer Translate(const Router& router, std::string_view query) {
     }
     result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
   }
-  Answer answer = Page(200, ResultPage(EscapeTranslation(result), form));
+  Answer answer = Page(
+      200, ResultPage(for_browser ? EscapeTranslation(result) : GuardEndMarker(result), form));
   answer.charset = utf8 ? "UTF-8" : "windows-1252";
   return answer;
 }
@@ -83,7 +84,8 @@ Answer Health(const Router& router) {
 
 }  // namespace
 
-Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target) {
+Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
+                     std::string_view accept) {
   if (method != "GET" && method != "HEAD") {
     Answer answer = Page(405, MessagePage("Method not allowed",
                                           "This service answers GET requests only.", {}));
@@ -93,7 +95,8 @@ Answer AnswerRequest(const Router& router, std::string_view method, std::string_
   if (target.size() > kMaxTargetLength) return TargetTooLong();
   std::string_view path = TargetPath(target);
   if (path == "/") return Page(200, IndexPage(router.Routes()));
-  if (path == "/tr") return Translate(router, TargetQuery(target));
+  bool for_browser = accept.find("text/html") != std::string_view::npos;
+  if (path == "/tr") return Translate(router, TargetQuery(target), for_browser);
   if (path == "/health") return Health(router);
   return Page(404, MessagePage("Not found", "The service cannot answer this request.", {}));
 }

@@ -18,8 +18,12 @@ struct Answer {
   const char* allow = nullptr;  // the methods a 405 offers instead
 };
 
-// `target` as it stood in the request line: escapes, '+' and raw bytes as sent.
-Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target);
+// `target` as it stood in the request line: escapes, '+' and raw bytes as sent. `accept` is the
+// request's Accept header: a browser names text/html and gets the translation escaped for it;
+// the plug-in (Accept: */*) shows the page's bytes as they stand, so it gets the text as the
+// engine gave it, links and code included.
+Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
+                     std::string_view accept = {});
 
 // The 414 for a target above kMaxTargetLength.
 Answer TargetTooLong();

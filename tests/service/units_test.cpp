@@ -145,6 +145,8 @@ TEST(Pages, TranslationIsWrittenAsTypedUnlessABrowserWouldReadMarkup) {
   for (const Case& c : kCases) {
     EXPECT_EQ(service::EscapeTranslation(c.text), c.written) << c.text;
   }
+  EXPECT_EQ(service::GuardEndMarker("<b>a&amp;b</div></td></div></td></div>"),
+            "<b>a&amp;b&lt;/div></td>&lt;/div></td></div>");
 }
 
 TEST(HelpTextCodes, AreTheCodesThePluginsHelpLists) {

@@ -156,9 +156,10 @@ std::string PercentEncode(std::string_view text) {
   return encoded;
 }
 
-std::optional<Response> Get(int port, std::string_view target) {
+std::optional<Response> Get(int port, std::string_view target, std::string_view headers) {
   Connection connection(port);
-  if (!connection.Send("GET " + std::string(target) + " HTTP/1.0\r\nHost: localhost\r\n\r\n")) {
+  if (!connection.Send("GET " + std::string(target) + " HTTP/1.0\r\nHost: localhost\r\n" +
+                       std::string(headers) + "\r\n")) {
     return std::nullopt;
   }
   return connection.Read();

@@ -47,7 +47,8 @@ class Connection {
 // Every byte that is not an ASCII letter or digit as %XX: text as a form field's value.
 std::string PercentEncode(std::string_view text);
 
-// "GET target HTTP/1.0" with a Host header, on a connection of its own.
-std::optional<Response> Get(int port, std::string_view target);
+// "GET target HTTP/1.0" with a Host header and `headers` (each line ending in CRLF), on a
+// connection of its own.
+std::optional<Response> Get(int port, std::string_view target, std::string_view headers = {});
 
 }  // namespace raw_http

@@ -116,10 +116,11 @@ def run_wine_in_namespace(wine_run, arguments, timeout, lines=None):
 # --- servers ----------------------------------------------------------------------------------
 
 @contextlib.contextmanager
-def translation_service(binary, log=None, seconds=120):
-    """The translation service on localhost:80 (inside in-netns.sh) for the `with` block, its
-    log written to `log` (a file) or dropped; None when it was not ready in time."""
-    service = subprocess.Popen([binary, "--listen", "localhost:80"],
+def translation_service(binary, log=None, seconds=120, options=()):
+    """The translation service on localhost:80 (inside in-netns.sh), with further command-line
+    options, for the `with` block, its log written to `log` (a file) or dropped; None when it
+    was not ready in time."""
+    service = subprocess.Popen([binary, "--listen", "localhost:80", *options],
                                stderr=log if log is not None else subprocess.DEVNULL)
     try:
         ready = wait_ready("http://%s:%d" % LOCAL_HTTP_ADDRESS, service, seconds)

@@ -1,4 +1,6 @@
+#include "service/engine/router.h"
 #include "service/engine/upstream/libretranslate_engine.h"
+#include "service/http/pages.h"
 #include "service/upstream/libretranslate_stand_in.h"
 #include "service/upstream/stderr_capture.h"
 
@@ -78,6 +80,30 @@ TEST_F(LibreTranslateTest, OffersEveryPairOfThe13Languages) {
   EXPECT_EQ(offers.back().description,
             "Chinese (traditional) to Chinese (simplified) (LibreTranslate)");
   EXPECT_TRUE(engine_->Health().ready);
+}
+
+TEST_F(LibreTranslateTest, ServesEveryCodeOfThePluginsHelp) {
+  Start();
+  std::vector<std::unique_ptr<service::Engine>> engines;
+  engines.push_back(std::move(engine_));
+  service::Router router(std::move(engines));
+  std::string page = service::IndexPage(router.Routes());
+  EXPECT_NE(page.find("This service serves 36 of the 36 codes the plug-in's help lists."),
+            std::string::npos);
+  EXPECT_NE(page.find("<tr><td><code>zt_en</code></td><td>Traditional Chinese to English</td>"
+                      "<td>served by libretranslate " + stand_in_->url() + "</td></tr>"),
+            std::string::npos)
+      << page;
+}
+
+TEST_F(LibreTranslateTest, KeptPiecesTravelAsMarkersInOneRequest) {
+  Start();
+  Translation translation = engine_->Translate(
+      "en_de", {{"see ", false}, {"http://a.example/x", true}, {" now ", false}, {":)", true}});
+  ASSERT_TRUE(translation.ok) << translation.problem;
+  EXPECT_EQ(translation.text, "SEE http://a.example/x NOW :) [de]");
+  ASSERT_EQ(stand_in_->Received().size(), 1u);
+  EXPECT_EQ(stand_in_->Received()[0]["q"], "see {1} now {2}");
 }
 
 TEST_F(LibreTranslateTest, SendsZhAndZtWithTheKeyAndPlainText) {
