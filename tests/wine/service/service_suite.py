@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """The plug-in under Wine against the real translation service on localhost:80, inside a
 private network namespace: a text of several chunks comes back as lines of Spanish, the help
-text's own example comes back in English, a question keeps its raw '?', and a long text sent
-over and over through one host process never meets a reused connection that fails."""
+text's own example comes back in English, a question keeps its raw '?', a chat line's link, tag
+and emoticon come back as typed, a code Apertium cannot serve is answered by the upstream (the
+tests' LibreTranslate stand-in), and a long text sent over and over through one host process
+never meets a reused connection that fails."""
 
 import argparse
+import contextlib
 import os
+import subprocess
 import sys
 
 sys.dont_write_bytecode = True
@@ -17,6 +21,8 @@ SENTENCE = b"The house is small and the garden is big. "
 LONG_TEXT = SENTENCE * 10  # 420 bytes, cut into chunks of 136, 139 and 145
 LONG_TEXT_CHUNKS = 3
 PASTED_TEXT_CHUNKS = 29
+CHAT_LINE = b"look at http://example.com/a?b=c&d=e#top with me #party :)"
+UPSTREAM_PORT = 5000
 # Times the pasted text is sent through one host process.
 REPEATS = 30
 
@@ -30,21 +36,36 @@ def results(output):
     return found
 
 
+@contextlib.contextmanager
+def libretranslate_stand_in(binary):
+    stand_in = subprocess.Popen([binary, str(UPSTREAM_PORT)], stdout=subprocess.PIPE)
+    try:
+        stand_in.stdout.readline()  # "listening on ...", or nothing if it failed
+        yield
+    finally:
+        stand_in.terminate()
+        stand_in.wait(timeout=30)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--wine-run", required=True)
     parser.add_argument("--host", required=True)
     parser.add_argument("--dll", required=True)
     parser.add_argument("--service", required=True)
+    parser.add_argument("--libretranslate", required=True, help="the stand-in program")
     args = parser.parse_args()
 
     failures = Failures()
-    with translation_service(args.service) as service:
+    upstream = "libretranslate=http://127.0.0.1:%d" % UPSTREAM_PORT
+    with libretranslate_stand_in(args.libretranslate), \
+            translation_service(args.service, options=["--upstream", upstream]) as service:
         if not service:
             print("the translation service did not start listening")
             return 1
         commands = [b"/xtrn en_es " + LONG_TEXT, b"/xtrn fr_en Un petit test de traduction",
-                    b"/xtrn en_es How are you?"] + [b"/xtrn en_es " + PASTED_TEXT] * REPEATS
+                    b"/xtrn en_es How are you?", b"/xtrn en_es " + CHAT_LINE,
+                    b"/xtrn en_de Hello"] + [b"/xtrn en_es " + PASTED_TEXT] * REPEATS
         run = run_wine_in_namespace(args.wine_run, [args.host, args.dll], 240, commands)
 
     failures.check(run.returncode == 0, "plugin-host", "exit status", run.returncode, 0)
@@ -67,8 +88,12 @@ def main():
     failures.check(b"translation" in got[1] and b"test" in got[1], "fr_en", "English", got[1])
     failures.check(got[2] == b"C\xf3mo eres?\n", "question", "answered whole", got[2],
                    b"C\xf3mo eres?\n")
+    want = b"Cariz en http://example.com/a?b=c&d=e#top conmigo #party :)\n"
+    failures.check(got[3] == want, "chat line", "link, tag and emoticon as typed", got[3], want)
+    failures.check(got[4] == b"HELLO [de]\n", "en_de", "answered by the upstream", got[4],
+                   b"HELLO [de]\n")
     # The Spanish is longer than the 4096-byte result buffer holds: compare the runs instead.
-    pasted = got[3:]
+    pasted = got[5:]
     problems = sum(result.count(b"translation problem") for result in pasted)
     failures.check(problems == 0, "pasted text", "every chunk translated", problems, 0)
     failures.check(b"perro" in pasted[0], "pasted text", "Spanish", pasted[0][:200])
