@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wire/wire_contract.h"
+
 #include <cstddef>
 #include <string>
 
@@ -11,12 +13,7 @@
 #define TRANSLATION_SERVICE_URL "http://" MIRELSKAN_SERVICE_HOST
 
 inline constexpr const char* TRANSLATION_USER_AGENT = "Mozilla/4.0 (compatible; )";
-inline constexpr const char* TRANSLATION_PATH_PREFIX = "/tr?trtext=";
-inline constexpr const char* LANGUAGE_PAIR_KEY = "&lp=";
 inline constexpr std::size_t RESPONSE_READ_BLOCK = 2048;
-inline constexpr const char* TRANSLATION_START_MARKER =
-    "<td bgcolor=white class=s><div style=padding:10px;>";
-inline constexpr const char* TRANSLATION_END_MARKER = "</div></td>";
 inline constexpr const char* TRANSLATION_FAILED_TEXT = "translation problem";
 
 // Asks the service for one chunk's translation. Every failure, running out of memory included,

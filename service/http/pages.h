@@ -3,6 +3,7 @@
 #pragma once
 
 #include "service/engine/router.h"
+#include "wire/wire_contract.h"
 
 #include <string>
 #include <string_view>
@@ -11,9 +12,8 @@
 namespace service {
 
 // Where the plug-in cuts the translation out of the page, byte for byte.
-inline constexpr std::string_view kTranslationStartMarker =
-    "<td bgcolor=white class=s><div style=padding:10px;>";
-inline constexpr std::string_view kTranslationEndMarker = "</div></td>";
+inline constexpr std::string_view kTranslationStartMarker = WIRE_START_MARKER;
+inline constexpr std::string_view kTranslationEndMarker = WIRE_END_MARKER;
 
 // The plug-in shows the page's bytes as they stand, so text is written as typed except where a
 // browser would read it as markup: '<' before a letter, '/', '!' or '?' (a tag, the end marker,

@@ -1,6 +1,7 @@
 #include "request_summary.h"
 
 #include "form_query.h"
+#include "wire/wire_contract.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,8 +14,8 @@ namespace {
 
 // The language pair as typed only when it looks like one.
 std::string LoggedPair(std::string_view path, std::string_view target) {
-  if (path != "/tr") return "-";
-  auto code = FormField(TargetQuery(target), "lp");
+  if (path != WIRE_TRANSLATION_PATH) return "-";
+  auto code = FormField(TargetQuery(target), WIRE_PAIR_FIELD);
   if (!code) return "(none)";
   bool plain = code->size() <= 16 && std::all_of(code->begin(), code->end(), [](char c) {
                  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
@@ -29,7 +30,7 @@ std::string LoggedRoute(std::string_view method, std::string_view path) {
     return "-";
   }
   return std::string(method) +
-         (path == "/" || path == "/tr" ? " " + std::string(path) : std::string(" (other)"));
+         (path == "/" || path == WIRE_TRANSLATION_PATH ? " " + std::string(path) : std::string(" (other)"));
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ Answer Page(int status, std::string body) {
 }
 
 Answer Translate(const Router& router, std::string_view query, bool for_browser) {
-  auto text = FormField(query, "trtext");
-  auto code = FormField(query, "lp");
+  auto text = FormField(query, WIRE_TEXT_FIELD);
+  auto code = FormField(query, WIRE_PAIR_FIELD);
   if (!text || !code) {
     return Page(400, MessagePage("Missing parameter",
                                  std::string("The request has no ") + (text ? "lp" : "trtext") +
@@ -96,7 +96,7 @@ Answer AnswerRequest(const Router& router, std::string_view method, std::string_
   std::string_view path = TargetPath(target);
   if (path == "/") return Page(200, IndexPage(router.Routes()));
   bool for_browser = accept.find("text/html") != std::string_view::npos;
-  if (path == "/tr") return Translate(router, TargetQuery(target), for_browser);
+  if (path == WIRE_TRANSLATION_PATH) return Translate(router, TargetQuery(target), for_browser);
   if (path == "/health") return Health(router);
   return Page(404, MessagePage("Not found", "The service cannot answer this request.", {}));
 }
