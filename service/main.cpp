@@ -45,14 +45,14 @@ std::vector<std::string> SplitCodes(const std::string& list) {
   return codes;
 }
 
-int Usage(FILE* stream, int status) {
+int PrintUsage(FILE* stream, int status) {
   std::fprintf(stream, kUsage, service::kDefaultListen, service::kDefaultModesDir);
   return status;
 }
 
 int BadCommandLine(const std::string& problem) {
   std::fprintf(stderr, "translation-service: %s\n", problem.c_str());
-  return Usage(stderr, 2);
+  return PrintUsage(stderr, 2);
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   std::vector<service::upstream::UpstreamOption> upstreams;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
-    if (argument == "--help" || argument == "-h") return Usage(stdout, 0);
+    if (argument == "--help" || argument == "-h") return PrintUsage(stdout, 0);
     if (argument == "--version") {
       std::printf("translation-service %s\n", MIRELSKAN_VERSION);
       return 0;

@@ -38,7 +38,7 @@ std::string PairList(const std::vector<Route>& routes) {
   return list + "</ul>\n";
 }
 
-std::string Page(std::string_view title, std::string_view body) {
+std::string Document(std::string_view title, std::string_view body) {
   std::string page =
       "<!DOCTYPE html>\n<html><head><meta name=viewport content=\"width=device-width\">"
       "<title>";
@@ -167,7 +167,7 @@ std::string ResultPage(std::string_view escaped_translation, const FormState& fo
     body += "<p class=note>There was nothing to translate: type a text below.</p>\n";
   }
   body += Form(form) + "<p><a href=\"/\">All language pairs</a></p>\n";
-  return Page("Translation", body);
+  return Document("Translation", body);
 }
 
 std::string MessagePage(std::string_view title, std::string_view message,
@@ -175,7 +175,7 @@ std::string MessagePage(std::string_view title, std::string_view message,
   std::string body = "<h1>" + EscapeHtml(title) + "</h1>\n<p>" + EscapeHtml(message) + "</p>\n";
   if (!routes.empty()) body += "<p>Available language pairs:</p>\n" + PairList(routes);
   body += "<p><a href=\"/\">Back to the translation form</a></p>\n";
-  return Page(title, body);
+  return Document(title, body);
 }
 
 std::string IndexPage(const std::vector<Route>& routes) {
@@ -183,7 +183,7 @@ std::string IndexPage(const std::vector<Route>& routes) {
   body += Form(FormState{&routes, "", ""});
   body += "<h2>Language pairs</h2>\n";
   body += routes.empty() ? "<p>No language pair is available.</p>\n" : PairList(routes);
-  return Page("Translation", body + HelpTextCodeTable(routes));
+  return Document("Translation", body + HelpTextCodeTable(routes));
 }
 
 }  // namespace service

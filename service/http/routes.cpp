@@ -13,7 +13,7 @@ namespace service {
 
 namespace {
 
-Answer Page(int status, std::string body) {
+Answer Respond(int status, std::string body) {
   Answer answer;
   answer.status = status;
   answer.body = std::move(body);
@@ -26,7 +26,7 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
   auto text = FormField(query, WIRE_TEXT_FIELD);
   auto code = FormField(query, WIRE_PAIR_FIELD);
   if (!text || !code) {
-    return Page(400, MessagePage("Missing parameter",
+    return Respond(400, MessagePage("Missing parameter",
                                  std::string("The request has no ") + (text ? "lp" : "trtext") +
                                      " parameter. Send /tr?trtext=TEXT&lp=CODE, for example "
                                      "/tr?trtext=Hello&lp=en_es.",
@@ -34,7 +34,7 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
   }
   Engine* engine = router.Find(*code);
   if (!engine) {
-    return Page(404, MessagePage("Language pair not available",
+    return Respond(404, MessagePage("Language pair not available",
                                  "This service cannot translate the language pair \"" + *code +
                                      "\".",
                                  router.Routes()));
@@ -42,7 +42,7 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
   // An engine that is down would only fail again: say so at once.
   EngineHealth health = engine->Health();
   if (!health.ready) {
-    return Page(503, MessagePage("Translation engine down",
+    return Respond(503, MessagePage("Translation engine down",
                                  "The engine " + engine->Name() + " that serves \"" + *code +
                                      "\" is down: " + health.reason + ". Please try again later.",
                                  {}));
@@ -58,14 +58,14 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
     Translation translation =
         engine->Translate(*code, ProtectSpans(utf8 ? *text : Windows1252ToUtf8(*text)));
     if (!translation.ok) {
-      return Page(503, MessagePage("Translation failed",
+      return Respond(503, MessagePage("Translation failed",
                                    "The text could not be translated: " + translation.problem +
                                        ". Please try again.",
                                    {}));
     }
     result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
   }
-  Answer answer = Page(
+  Answer answer = Respond(
       200, ResultPage(for_browser ? EscapeTranslation(result) : GuardEndMarker(result), form));
   answer.charset = utf8 ? "UTF-8" : "windows-1252";
   return answer;
@@ -87,22 +87,22 @@ Answer Health(const Router& router) {
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
                      std::string_view accept) {
   if (method != "GET" && method != "HEAD") {
-    Answer answer = Page(405, MessagePage("Method not allowed",
+    Answer answer = Respond(405, MessagePage("Method not allowed",
                                           "This service answers GET requests only.", {}));
     answer.allow = "GET, HEAD";
     return answer;
   }
   if (target.size() > kMaxTargetLength) return TargetTooLong();
   std::string_view path = TargetPath(target);
-  if (path == "/") return Page(200, IndexPage(router.Routes()));
+  if (path == "/") return Respond(200, IndexPage(router.Routes()));
   bool for_browser = accept.find("text/html") != std::string_view::npos;
   if (path == WIRE_TRANSLATION_PATH) return Translate(router, TargetQuery(target), for_browser);
   if (path == "/health") return Health(router);
-  return Page(404, MessagePage("Not found", "The service cannot answer this request.", {}));
+  return Respond(404, MessagePage("Not found", "The service cannot answer this request.", {}));
 }
 
 Answer TargetTooLong() {
-  return Page(414, MessagePage("Request too long",
+  return Respond(414, MessagePage("Request too long",
                                "The request is longer than " +
                                    std::to_string(kMaxTargetLength / 1024) +
                                    " KiB; send the text in smaller pieces.",

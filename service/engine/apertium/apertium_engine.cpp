@@ -28,10 +28,6 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-std::string Milliseconds(std::chrono::milliseconds duration) {
-  return std::to_string(duration.count()) + " ms";
-}
-
 }  // namespace
 
 std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes, std::string_view pivot) {
@@ -205,7 +201,7 @@ bool ApertiumEngine::Exchange(PipelinePool& pool, std::string_view stream, std::
       case Pipeline::Outcome::kDone:
         return true;
       case Pipeline::Outcome::kTimedOut:
-        LogLine("mode " + name + " gave no answer within " + Milliseconds(timeout) +
+        LogLine("mode " + name + " gave no answer within " + DurationText(timeout) +
                 "; replacing it");
         lease.Discard();
         problem = "the translation took too long";

@@ -69,7 +69,7 @@ std::string ReadAllUntil(int fd, std::chrono::steady_clock::time_point deadline)
   return text;
 }
 
-std::string Usage(const std::string& program, const char* flag) {
+std::string UsageTextOf(const std::string& program, const char* flag) {
   Pipe output = MakePipe();
   UniqueFd nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
   if (!nothing) return {};
@@ -185,8 +185,8 @@ bool UsageOffersNullFlush(std::string_view usage) {
 
 bool ProgramTakesNullFlush(const std::string& program) {
   // Some programs print their usage for --help, others only for -h.
-  return UsageOffersNullFlush(Usage(program, "--help")) ||
-         UsageOffersNullFlush(Usage(program, "-h"));
+  return UsageOffersNullFlush(UsageTextOf(program, "--help")) ||
+         UsageOffersNullFlush(UsageTextOf(program, "-h"));
 }
 
 std::vector<Command> WithNullFlush(

@@ -13,10 +13,6 @@ namespace {
 // A word that every pair's dictionaries load for.
 const char kWarmUpText[] = "a";
 
-std::string Milliseconds(std::chrono::milliseconds duration) {
-  return std::to_string(duration.count()) + " ms";
-}
-
 }  // namespace
 
 PipelinePool::PipelinePool(Mode mode, Settings settings)
@@ -196,7 +192,7 @@ std::unique_ptr<Pipeline> PipelinePool::StartOne() const {
   if (outcome == Pipeline::Outcome::kDone) return pipeline;
   LogLine("mode " + mode_.name +
           (outcome == Pipeline::Outcome::kTimedOut
-               ? " gave no first answer within " + Milliseconds(settings_.startup_timeout)
+               ? " gave no first answer within " + DurationText(settings_.startup_timeout)
                : std::string(" ended before its first answer")));
   pipeline->Kill();
   return nullptr;
