@@ -11,7 +11,8 @@ import tempfile
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from wine_support import Failures, namespace_wineserver, translation_service  # noqa: E402
+from mirelskan_wine import Failures, namespace_wineserver  # noqa: E402
+from wine_support import translation_service  # noqa: E402
 
 TYPED = ["/xtrn en_es How are you?",
          "/xtrn fr_es Le caf\u00e9 est tr\u00e8s bon",
