@@ -19,9 +19,9 @@ namespace {
 // A service that answers every chunk with the trtext it received, so each result line shows
 // exactly which chunk was sent.
 std::string EchoText(const std::string& path) {
-  const std::string prefix = TRANSLATION_PATH_PREFIX;
-  const std::size_t end = path.rfind(LANGUAGE_PAIR_KEY);
-  return std::string(TRANSLATION_START_MARKER) + path.substr(prefix.size(), end - prefix.size()) +
+  const std::size_t start = path.find("trtext=") + 7;
+  const std::size_t end = path.rfind("&lp=");
+  return std::string(TRANSLATION_START_MARKER) + path.substr(start, end - start) +
          TRANSLATION_END_MARKER;
 }
 
@@ -129,15 +129,14 @@ TEST_F(ParseCommandTest, ParametersWithoutACodeAndTextShowTheToastThenTheHelpBox
 TEST_F(ParseCommandTest, CodeAndTextAreSplitAtTheFirstSpace) {
   struct Case {
     std::string parameters;
-    std::string sentText;
-    std::string sentPair;
+    std::string path;
   };
   const Case cases[] = {
-      {"fr_en    Un test", "Un test", "fr_en"},
-      {"fr_en \t\r\n\v\fUn test", "Un test", "fr_en"},
-      {" bonjour", "bonjour", ""},
-      {"en_es hola  ", "hola  ", "en_es"},
-      {"de_en \xa0x", "%A0x", "de_en"},
+      {"fr_en    Un test", "/tr?trtext=Un test&lp=fr_en"},
+      {"fr_en \t\r\n\v\fUn test", "/tr?trtext=Un test&lp=fr_en"},
+      {" bonjour", "/tr?trtext=bonjour&lp="},
+      {"en_es hola  ", "/tr?trtext=hola  &lp=en_es"},
+      {"de_en \xa0x&y", "/tr?trtext=%A0x%26y&lp=de_en"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.parameters);
@@ -145,8 +144,7 @@ TEST_F(ParseCommandTest, CodeAndTextAreSplitAtTheFirstSpace) {
     standin::SetResponder(EchoText);
     EXPECT_EQ(Run("/xtrn", c.parameters), 1);
     ASSERT_EQ(standin::CallsTo("HttpOpenRequestA").size(), 1u);
-    EXPECT_EQ(standin::CallsTo("HttpOpenRequestA")[0].args[2],
-              TRANSLATION_PATH_PREFIX + c.sentText + LANGUAGE_PAIR_KEY + c.sentPair);
+    EXPECT_EQ(standin::CallsTo("HttpOpenRequestA")[0].args[2], c.path);
   }
 }
 
