@@ -1,9 +1,7 @@
 #include "support/stand_in_test.h"
 
-using StandInResetTest = StandInTest;
-
 // A block left live here is freed by Reset, or LeakSanitizer (linux-sanitize) reports it.
-TEST_F(StandInResetTest, LeavesNothingBehind) {
+TEST_F(StandInTest, ResetLeavesNothingBehind) {
   EXPECT_EQ(RegisterWindowMessageA("first"), 0xC000u);
   ASSERT_NE(HeapAlloc(GetProcessHeap(), 0, 64), nullptr);
   InternetOpenA("agent", 0, nullptr, nullptr, 0);
