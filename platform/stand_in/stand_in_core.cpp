@@ -1,8 +1,6 @@
 // The stand-in's scripting and recording; each DLL's functions live in a file of their own.
 #include "stand_in_state.h"
 
-#include <cstdlib>
-
 namespace standin {
 namespace {
 
@@ -36,11 +34,7 @@ const FailureRule* Record(const char* function, std::vector<std::string> args) {
 
 void* NewHandle() { return reinterpret_cast<void*>(kHandleBase + state().nextHandle++); }
 
-// The blocks a test left are the stand-in's to free: they came from its HeapAlloc.
-void Reset() {
-  for (void* block : state().heapBlocks) std::free(block);
-  state() = State();
-}
+void Reset() { state() = State(); }
 
 void FailCall(const std::string& function, int nth, DWORD lastError) {
   state().failures.insert({function, {nth, lastError, false}});

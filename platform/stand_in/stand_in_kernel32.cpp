@@ -87,16 +87,14 @@ LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
     if (heap != GetProcessHeap()) return nullptr;
     const SIZE_T size = bytes ? bytes : 1;
     void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(size, 1) : std::malloc(size);
-    if (block) state().heapBlocks.insert(block);
+    if (block) state().heapBlocks.emplace(block, std::unique_ptr<void, FreeBlock>(block));
     return block;
   });
 }
 
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID memory) {
   Record("HeapFree", {Ptr(heap), Num(flags), Ptr(memory)});
-  if (heap != GetProcessHeap() || !state().heapBlocks.erase(memory)) return FALSE;
-  std::free(memory);
-  return TRUE;
+  return heap == GetProcessHeap() && state().heapBlocks.erase(memory) ? TRUE : FALSE;
 }
 
 DWORD WINAPI GetLastError() { return state().lastError; }

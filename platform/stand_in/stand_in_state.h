@@ -5,7 +5,9 @@
 #include "win32_stand_in.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,13 +20,17 @@ struct FailureRule {
   bool invalidHandle;
 };
 
+struct FreeBlock {
+  void operator()(void* block) const { std::free(block); }
+};
+
 struct OpenFile {
   std::string path;
   std::size_t position;
 };
 
-// Everything a test can script or observe; Reset() replaces it whole, after freeing the heap
-// blocks it still tracks.
+// Everything a test can script or observe; Reset() replaces it whole, which frees the heap
+// blocks still live.
 struct State {
   std::vector<Call> calls;
   std::map<std::string, int> callCounts;
@@ -44,7 +50,7 @@ struct State {
   std::set<std::uintptr_t> internetHandles;
   std::map<std::uintptr_t, std::string> requestBodies;  // request handle -> unread body
   std::map<std::uintptr_t, OpenFile> fileHandles;
-  std::set<void*> heapBlocks;
+  std::map<void*, std::unique_ptr<void, FreeBlock>> heapBlocks;
   std::map<std::string, UINT> registeredMessages;
   DWORD lastError = 0;
 };
