@@ -34,7 +34,7 @@ class HostSession {
   void Start();
   // A line starting with "/" is a command for ParseCommand; one starting with "--" is an
   // action of the host (see the usage text); anything else is no command.
-  void Run(const std::string& step);
+  void Run(const std::string& line);
   void Stop();
 
   // True once the plug-in wrote where it must not (past a buffer, outside the published
