@@ -16,25 +16,28 @@ tree_memory() {
 processes, _, pss = memory(int(sys.argv[1])); print(processes - 1, round(pss))' "$1"
 }
 
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+health=$(mktemp)
+trap 'rm -f "$health"' EXIT
+# Starts the service with the given options (as $pid) and waits until it is ready.
+start() {
+  port=$(scripts/service_ready.py --free-port)
+  "$service" --listen "127.0.0.1:$port" "$@" 2>/dev/null &
+  pid=$!
+  scripts/service_ready.py "http://127.0.0.1:$port" --pid $pid >"$health"
+}
+
 codes="$*"
 if [ -z "$codes" ]; then
-  : >"$log"
-  "$service" --listen 127.0.0.1:0 2>"$log" &
-  pid=$!
-  until grep -q 'ready on\|cannot\|no language' "$log"; do sleep 0.2; done
-  codes=$(sed -n 's/.*pairs: //p' "$log")
+  start
+  codes=$(python3 -c 'import json, sys
+print(" ".join(c for e in json.load(open(sys.argv[1]))["engines"] for c in e["codes"]))' "$health")
   set -- $(tree_memory $pid)
   echo "all pairs at once ($(echo $codes | wc -w)): $2 MiB"
   kill $pid; wait $pid 2>/dev/null || true
 fi
 printf '%-8s %10s  %s\n' pair "PSS (MiB)" programs
 for code in $codes; do
-  : >"$log"
-  "$service" --listen 127.0.0.1:0 --pairs "$code" 2>"$log" &
-  pid=$!
-  until grep -q 'ready on\|cannot\|no language' "$log"; do sleep 0.1; done
+  start --pairs "$code" || true
   set -- $(tree_memory $pid)
   printf '%-8s %10s  %s\n' "$code" "$2" "$1"
   kill $pid; wait $pid 2>/dev/null || true

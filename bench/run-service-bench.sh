@@ -1,19 +1,12 @@
 #!/bin/sh
 # The service benchmark, one command: builds the service, the load helper, the 32-bit plug-in,
-# its host and the minimal WinINet client, installs Debian's apertium-apy (the peer service it is
-# measured against; the product does not need it) and runs bench/service_bench.py inside a
+# its host and the minimal WinINet client and runs bench/service_bench.py inside a
 # private network namespace. Arguments go to service_bench.py (--rounds N --seconds S
 # --wine-runs N).
 set -eu
 cd "$(dirname "$0")/.."
 if [ -z "${MIRELSKAN_IN_NETNS:-}" ]; then
   ./scripts/install-deps.sh
-  if ! dpkg-query -W -f='${Status}' apertium-apy 2>/dev/null | grep -q "ok installed"; then
-    sudo_=""
-    [ "$(id -u)" -eq 0 ] || sudo_=sudo
-    $sudo_ apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -q apertium-apy
-  fi
   # Standard output is the table's alone.
   cmake --preset linux >/dev/null
   cmake --build --preset linux -j2 --target translation-service service_bench >&2

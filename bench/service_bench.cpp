@@ -1,5 +1,5 @@
 // The load side of bench/service_bench.py: requests against translation-service, against
-// Apertium-APy, or straight to an in-process Translator (the bare pipelines, no HTTP).
+// Apertium-APy, or straight to an in-process ApertiumEngine (the bare pipelines, no HTTP).
 //   service_bench --service-port N --apy-port N --pairs CODE,CODE...
 // Reads one command a line and answers each with one line:
 //   run SYSTEM CLIENTS SECONDS CODE[,CODE...]   SYSTEM: service, apy or bare; client i asks
@@ -9,7 +9,7 @@
 //   simultaneous CLIENTS CODE      that many connect and send at the same moment (service)
 //   half-sent IDLE REQUESTS CODE   requests one by one while IDLE clients hold half a request
 // Prints "ready" once the bare pipelines have started.
-#include "service/translator.h"
+#include "service/engine/apertium/apertium_engine.h"
 #include "support/raw_http.h"
 
 #include <algorithm>
@@ -75,9 +75,9 @@ class Systems {
  public:
   Systems(int service_port, int apy_port, std::vector<std::string> codes)
       : service_port_(service_port), apy_port_(apy_port) {
-    service::TranslatorOptions options;
+    service::ApertiumOptions options;
     options.codes = std::move(codes);
-    translator_ = std::make_unique<service::Translator>(options);
+    translator_ = std::make_unique<service::ApertiumEngine>(options);
   }
 
   std::string ServiceTarget(const Workload& workload) const {
@@ -89,7 +89,7 @@ class Systems {
   bool Ask(const std::string& system, const Workload& workload) {
     if (system == "bare") {
       const service::LanguagePair* pair = translator_->Find(workload.code);
-      return pair && translator_->Translate(*pair, workload.text).ok;
+      return pair && translator_->TranslatePair(*pair, workload.text).ok;
     }
     if (system == "apy") {
       auto result =
@@ -107,7 +107,7 @@ class Systems {
  private:
   int service_port_;
   int apy_port_;
-  std::unique_ptr<service::Translator> translator_;
+  std::unique_ptr<service::ApertiumEngine> translator_;
 };
 
 void PrintSamples(long requests, double seconds, long errors, std::vector<double> samples) {

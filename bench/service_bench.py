@@ -21,7 +21,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 # The pasted text and its cut still live with the suites that check them.
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
 from mirelskan_wine import namespace_wineserver  # noqa: E402
+from service_ready import wait_ready  # noqa: E402
 from wine_support import PASTED_TEXT, chunks  # noqa: E402
 
 SERVICE_PORT = 80  # the plug-in asks http://localhost
@@ -389,7 +391,7 @@ def main():
                            env=dict(os.environ, LC_ALL="C.UTF-8"))
     load = None
     try:
-        if not wait_for_http("http://127.0.0.1:%d/" % SERVICE_PORT, service, 180):
+        if wait_ready("http://127.0.0.1:%d" % SERVICE_PORT, service) is None:
             raise RuntimeError("the service did not start:\n" + service_log.text())
         if not wait_for_http("http://127.0.0.1:%d/listPairs" % APY_PORT, apy, 180):
             raise RuntimeError("apertium-apy did not start")

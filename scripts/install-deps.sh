@@ -9,6 +9,7 @@ packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-de
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils wine64
   libmicrohttpd-dev libcurl4-openssl-dev nlohmann-json3-dev libsystemd-dev
   apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
+  apertium-apy
   iproute2 util-linux chromium systemd
   clang libclang-rt-14-dev"
 # Its recommends would add about 700 MB of i386 libraries (sound, graphics, printing) that the

@@ -15,6 +15,7 @@ import sys
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 from mirelskan_wine import QUOTED, unquote  # noqa: E402
+from service_ready import wait_ready  # noqa: E402
 
 ANSI = "cp1252"  # the host's ANSI code page
 PROBLEM = "translation problem"
@@ -39,11 +40,16 @@ def framed(caption, text):
 
 
 class ServiceLog:
-    """What the service logged since the last look: why a chunk came back as a problem."""
+    """What the service logged since the last look: why a chunk came back as a problem; the
+    service's /health, at `url`, names the codes it has."""
 
-    def __init__(self, path):
-        self.path, self.offset = path, 0
-        self.pairs = []
+    def __init__(self, path, url):
+        self.path, self.url, self.offset = path, url, 0
+
+    def codes(self):
+        health = wait_ready(self.url, seconds=5) if self.url else None
+        engines = health["engines"] if health else []
+        return sorted(code for engine in engines for code in engine["codes"])
 
     def explain(self):
         if not self.path:
@@ -57,16 +63,13 @@ class ServiceLog:
             return []
         reasons = []
         for line in lines:
-            ready = re.search(r"ready on \S+ with \d+ pairs: (.*)", line)
-            if ready:
-                self.pairs = ready.group(1).split()
             request = re.search(r"GET /tr length=\d+ lp=(\S+) status=(\d+)", line)
             if not request or request.group(2) == "200":
                 continue
             code, status = request.groups()
             if status == "404":
                 reasons.append("the service has no %s pair; it has %s" %
-                               (code, ", ".join(self.pairs) or "none"))
+                               (code, ", ".join(self.codes()) or "none"))
             elif status == "503":
                 reasons.append("the service could not translate it in time (%s)" % line.strip())
             else:
@@ -77,9 +80,9 @@ class ServiceLog:
 
 
 class Console:
-    def __init__(self, runner, host, dll, service_log, out):
+    def __init__(self, runner, host, dll, service_log, service_url, out):
         self.out = out
-        self.log = ServiceLog(service_log)
+        self.log = ServiceLog(service_log, service_url)
         self.words = []
         self.process = subprocess.Popen([runner, host, dll, "--interactive"],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE)
@@ -157,11 +160,13 @@ def main():
     parser.add_argument("--host", required=True, help="plugin-host.exe")
     parser.add_argument("--dll", required=True, help="the plug-in DLL")
     parser.add_argument("--service-log", help="the translation service's log file")
+    parser.add_argument("--service", help="the translation service's URL, for its codes")
     parser.add_argument("--run", action="append", help="a command to run (repeatable); "
                         "without any, commands are read from standard input")
     args = parser.parse_args()
 
-    console = Console(args.wine_run, args.host, args.dll, args.service_log, sys.stdout)
+    console = Console(args.wine_run, args.host, args.dll, args.service_log, args.service,
+                      sys.stdout)
     if args.run:
         lines = args.run
     else:

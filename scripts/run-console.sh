@@ -42,11 +42,10 @@ trap stop EXIT
 service_log=$(mktemp)
 build/linux/translation-service --listen localhost:80 2>"$service_log" &
 service=$!
-until grep -q "ready on" "$service_log"; do
-  kill -0 $service 2>/dev/null || { echo "the translation service did not start:" >&2; cat "$service_log" >&2; exit 1; }
-  sleep 0.1
-done
+python3 scripts/service_ready.py http://localhost:80 --pid $service >/dev/null || {
+  echo "the translation service did not start:" >&2; cat "$service_log" >&2; exit 1; }
 
 echo "running $build/Mirelskan Plugin.dll ($WINEARCH) in $build/plugin-host.exe" >&2
 python3 scripts/plugin_console.py --wine-run ./cmake/wine-run.sh --host "$build/plugin-host.exe" \
-  --dll "$build/Mirelskan Plugin.dll" --service-log "$service_log" "$@"
+  --dll "$build/Mirelskan Plugin.dll" --service-log "$service_log" \
+  --service http://localhost:80 "$@"

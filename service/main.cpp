@@ -1,18 +1,22 @@
 // translation-service: answers GET /tr?trtext=TEXT&lp=CODE with the translation of TEXT
 // between the markers the plug-in looks for, translating with warm Apertium pipelines.
-#include "http_service.h"
-#include "listen_socket.h"
-#include "log.h"
-#include "service_config.h"
-#include "translator.h"
+#include "service/engine/apertium/apertium_engine.h"
+#include "service/engine/router.h"
+#include "service/http/http_config.h"
+#include "service/http/http_service.h"
+#include "service/http/listen_socket.h"
+#include "service/posix/log.h"
 
 #include <pthread.h>
 #include <signal.h>
+#include <systemd/sd-daemon.h>
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -49,7 +53,7 @@ int BadCommandLine(const std::string& problem) {
 
 int main(int argc, char** argv) {
   std::string listen = service::kDefaultListen;
-  service::TranslatorOptions options;
+  service::ApertiumOptions options;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") return Usage(stdout, 0);
@@ -86,19 +90,27 @@ int main(int argc, char** argv) {
     // Bound first: a taken or forbidden address fails before the pipelines' seconds of start-up.
     service::UniqueFd socket = service::BindSocket(*address);
     int port = service::BoundPort(socket.get());
-    service::Translator translator(options);
-    if (translator.Pairs().empty()) {
+    auto apertium = std::make_unique<service::ApertiumEngine>(options);
+    if (apertium->Pairs().empty()) {
       service::LogLine("no language pair can be served from " + options.modes_dir);
       return 1;
     }
-    service::HttpService http(translator, std::move(socket), *address);
+    // In priority order: for each code, the first engine that offers it serves it.
+    std::vector<std::unique_ptr<service::Engine>> engines;
+    engines.push_back(std::move(apertium));
+    service::Router router(std::move(engines), options.codes);
+    service::HttpService http(router, std::move(socket), *address);
+    std::vector<service::Route> routes = router.Routes();
     std::string codes;
-    for (const auto& pair : translator.Pairs()) codes += (codes.empty() ? "" : " ") + pair.code;
+    for (const auto& route : routes) codes += (codes.empty() ? "" : " ") + route.code;
     std::string host = address->ipv6 ? "[" + address->host + "]" : address->host;
     service::LogLine("ready on http://" + host + ":" + std::to_string(port) + "/ with " +
-                     std::to_string(translator.Pairs().size()) + " pairs: " + codes);
+                     std::to_string(routes.size()) + " pairs: " + codes);
+    // Under systemd (Type=notify) the unit counts as started from here; elsewhere a no-op.
+    sd_notify(0, "READY=1");
     int received = 0;
     sigwait(&stop_signals, &received);
+    sd_notify(0, "STOPPING=1");
     http.Stop();
     service::LogLine("stopped");
   } catch (const std::exception& failure) {

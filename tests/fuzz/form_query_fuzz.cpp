@@ -3,7 +3,7 @@
 //
 // Input: raw query \0 name \0 value \0 controls (controls[0] bit 0: lower-case hex digits)
 #include "fuzz/fuzz_support.h"
-#include "service/form_query.h"
+#include "service/http/form_query.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 //
 // Input: mode file \0 mode name
 #include "fuzz/fuzz_support.h"
-#include "service/apertium_mode.h"
+#include "service/engine/apertium/apertium_mode.h"
 
 #include <map>
 #include <stdexcept>

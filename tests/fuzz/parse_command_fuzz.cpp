@@ -10,7 +10,7 @@
 #include "fuzz/fuzz_support.h"
 #include "plugin/exports.h"
 #include "plugin/result_buffer.h"
-#include "service/form_query.h"
+#include "service/http/form_query.h"
 #include "translation/fetch_translation.h"
 #include "win32_stand_in.h"
 

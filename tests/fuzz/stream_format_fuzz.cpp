@@ -2,7 +2,7 @@
 // the stream never holds a NUL (it ends requests on the pipeline), and reading any stream
 // never lengthens it.
 #include "fuzz/fuzz_support.h"
-#include "service/stream_format.h"
+#include "service/engine/apertium/stream_format.h"
 
 #include <algorithm>
 #include <string_view>

@@ -2,7 +2,7 @@
 // and back unchanged, the UTF-8 made is valid, and each character of valid UTF-8 becomes one
 // byte.
 #include "fuzz/fuzz_support.h"
-#include "service/text_encoding.h"
+#include "service/text/text_encoding.h"
 
 #include <string_view>
 

@@ -4,7 +4,7 @@
 //
 // Input: text \0 language pair \0 page
 #include "fuzz/fuzz_support.h"
-#include "service/form_query.h"
+#include "service/http/form_query.h"
 #include "translation/fetch_translation.h"
 
 #include <cstring>

@@ -126,48 +126,59 @@ struct ConnectFailure {
   std::vector<std::string> closed;
 };
 
-TEST_F(InternetClientTest, FailedConnectClosesWhatItOpenedAndClearsTheFields) {
-  const ConnectFailure cases[] = {
-      {"open gives null", "InternetOpenA", false, {"<null>", "<null>"}},
-      {"open gives invalid", "InternetOpenA", true, {"<invalid>", "<null>"}},
-      {"connect gives null", "InternetConnectA", false, {"h1", "<null>"}},
-      {"connect gives invalid", "InternetConnectA", true, {"h1", "<invalid>"}},
-      {"network unreachable", "InternetAttemptConnect", false, {"h1", "h2"}},
-  };
-  for (const ConnectFailure& c : cases) {
-    SCOPED_TRACE(c.name);
-    standin::Reset();
-    if (c.invalidHandle)
-      standin::FailCallWithInvalidHandle(c.function);
-    else
-      standin::FailCall(c.function);
-    InternetClient fresh;
-    EXPECT_FALSE(fresh.Connect("http://localhost", nullptr, nullptr, AGENT));
-    std::vector<std::string> closed;
-    for (const auto& call : standin::CallsTo("InternetCloseHandle")) closed.push_back(call.args[0]);
-    EXPECT_EQ(closed, c.closed);
-    EXPECT_EQ(standin::OpenInternetHandles(), 0);
-    EXPECT_EQ(fresh.InternetHandle(), nullptr);
-    EXPECT_EQ(fresh.ConnectionHandle(), nullptr);
-  }
+const ConnectFailure kConnectFailures[] = {
+    {"OpenGivesNull", "InternetOpenA", false, {"<null>", "<null>"}},
+    {"OpenGivesInvalid", "InternetOpenA", true, {"<invalid>", "<null>"}},
+    {"ConnectGivesNull", "InternetConnectA", false, {"h1", "<null>"}},
+    {"ConnectGivesInvalid", "InternetConnectA", true, {"h1", "<invalid>"}},
+    {"NetworkUnreachable", "InternetAttemptConnect", false, {"h1", "h2"}},
+};
+
+class FailedConnectTest : public InternetClientTest,
+                          public ::testing::WithParamInterface<ConnectFailure> {};
+
+TEST_P(FailedConnectTest, ClosesWhatItOpenedAndClearsTheFields) {
+  const ConnectFailure& c = GetParam();
+  if (c.invalidHandle)
+    standin::FailCallWithInvalidHandle(c.function);
+  else
+    standin::FailCall(c.function);
+  EXPECT_FALSE(ConnectHttp());
+  std::vector<std::string> closed;
+  for (const auto& call : standin::CallsTo("InternetCloseHandle")) closed.push_back(call.args[0]);
+  EXPECT_EQ(closed, c.closed);
+  EXPECT_EQ(standin::OpenInternetHandles(), 0);
+  EXPECT_EQ(client.InternetHandle(), nullptr);
+  EXPECT_EQ(client.ConnectionHandle(), nullptr);
 }
 
-TEST_F(InternetClientTest, ConnectServerRefusesPortsOutsideSixteenBitsAndUnknownProtocols) {
-  struct Case {
-    std::int32_t port;
-    ProtocolKind protocol;
-  };
-  const Case cases[] = {{-1, PROTOCOL_HTTP},
-                        {65536, PROTOCOL_HTTP},
-                        {80, static_cast<ProtocolKind>(3)}};
-  for (const Case& c : cases) {
-    standin::Reset();
-    InternetClient fresh;
-    EXPECT_FALSE(fresh.ConnectServer("h", c.port, nullptr, nullptr, c.protocol, AGENT));
-    EXPECT_THAT(standin::CallsTo("InternetConnectA"), IsEmpty());
-    EXPECT_EQ(standin::OpenInternetHandles(), 0);
-  }
+INSTANTIATE_TEST_SUITE_P(Connect, FailedConnectTest, ::testing::ValuesIn(kConnectFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusedServer {
+  const char* name;
+  std::int32_t port;
+  ProtocolKind protocol;
+};
+
+const RefusedServer kRefusedServers[] = {
+    {"NegativePort", -1, PROTOCOL_HTTP},
+    {"PortAbove16Bits", 65536, PROTOCOL_HTTP},
+    {"UnknownProtocol", 80, static_cast<ProtocolKind>(3)},
+};
+
+class RefusedServerTest : public InternetClientTest,
+                          public ::testing::WithParamInterface<RefusedServer> {};
+
+TEST_P(RefusedServerTest, ConnectServerOpensNothing) {
+  EXPECT_FALSE(
+      client.ConnectServer("h", GetParam().port, nullptr, nullptr, GetParam().protocol, AGENT));
+  EXPECT_THAT(standin::CallsTo("InternetConnectA"), IsEmpty());
+  EXPECT_EQ(standin::OpenInternetHandles(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(ConnectServer, RefusedServerTest, ::testing::ValuesIn(kRefusedServers),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InternetClientTest, PortZeroConnectsToAndStoresTheDefault) {
   ASSERT_TRUE(client.ConnectServer("h", 0, nullptr, nullptr, PROTOCOL_HTTPS, AGENT));

@@ -265,67 +265,6 @@ TEST_F(MultipartPostTest, SendsHeadersAndBodyInThreeSteps) {
   }
 }
 
-struct FailureCase {
-  const char* name;
-  bool connect;
-  std::function<void()> script;
-  const char* message;
-  std::size_t blocksAsked;
-  std::size_t blocksReleased;
-};
-
-const FailureCase kFailureCases[] = {
-    {"not connected", false, [] {}, "handle not opened...", 0, 0},
-    {"request not opened", true, [] { standin::FailCall("HttpOpenRequestA"); },
-     "request failed...", 0, 0},
-    {"request opened as invalid handle", true,
-     [] { standin::FailCallWithInvalidHandle("HttpOpenRequestA"); }, "request failed...", 0, 0},
-    {"accept header refused", true, [] { standin::FailCall("HttpAddRequestHeadersA", 1); },
-     "additional header failed...", 0, 0},
-    {"content type refused", true, [] { standin::FailCall("HttpAddRequestHeadersA", 2); },
-     "additional header failed...", 0, 0},
-    {"cookie refused", true, [] { standin::FailCall("InternetSetCookieA", 1); },
-     "add cookie failed...", 0, 0},
-    {"heap refuses the body block", true,
-     [] { standin::FailCall("HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY); },
-     "body allocation failed...", 1, 0},
-    {"content length refused", true, [] { standin::FailCall("HttpAddRequestHeadersA", 3); },
-     "additional header failed...", 1, 1},
-    // The send sequence reports without dots.
-    {"send refused", true, [] { standin::FailCall("HttpSendRequestExA"); }, "request failed", 1,
-     1},
-    {"write refused", true, [] { standin::FailCall("InternetWriteFile"); }, "request failed", 1,
-     1},
-    {"end refused", true, [] { standin::FailCall("HttpEndRequestA"); }, "request failed", 1, 1},
-};
-
-TEST_F(MultipartPostTest, EveryFailureReleasesWhatItTook) {
-  for (const FailureCase& c : kFailureCases) {
-    SCOPED_TRACE(c.name);
-    for (const bool direct : {false, true}) {
-      standin::Reset();
-      standin::AddFile("C:\\t.txt", "xyz");
-      c.script();
-      InternetClient client;
-      if (c.connect) Connect(client);
-      client.AddCookie("s", "1");
-      client.AddFormField("a", "b", false);
-      client.AddFormField("f", "C:\\t.txt", true);
-      if (direct) {
-        EXPECT_EQ(RaisedBy([&] { client.RequestPostMultipart("/upload", nullptr); }), c.message);
-      } else {
-        EXPECT_FALSE(client.Request("/upload", REQUEST_POST_MULTIPART, nullptr));
-        EXPECT_EQ(client.RequestHandle(), nullptr);
-        EXPECT_EQ(standin::OpenInternetHandles(), c.connect ? 2 : 0);
-      }
-      EXPECT_EQ(CountCalls("HeapAlloc"), c.blocksAsked);
-      EXPECT_EQ(CountCalls("HeapFree"), c.blocksReleased);
-      EXPECT_EQ(standin::LiveHeapBlocks(), 0);
-      EXPECT_EQ(standin::OpenFileHandles(), 0);
-    }
-  }
-}
-
 // A file that changes between the sizing and the reading.
 struct ChangeCase {
   const char* name;

@@ -6,11 +6,14 @@ the translation where a person sees them. Exits 77 (skipped) without Chromium.""
 import argparse
 import html.parser
 import os
-import re
 import shutil
 import subprocess
 import sys
 import tempfile
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from service_ready import free_port, wait_ready  # noqa: E402
 
 CHROMIUM = "/usr/bin/chromium"
 
@@ -56,15 +59,16 @@ def render(url, profile):
     return dom
 
 
-def start_service(binary):
-    service = subprocess.Popen([binary, "--listen", "127.0.0.1:0", "--pairs", "en_es,fr_es"],
-                               stderr=subprocess.PIPE)
-    for line in service.stderr:
-        found = re.search(rb"ready on http://127\.0\.0\.1:(\d+)/", line)
-        if found:
-            return service, int(found.group(1))
-    service.wait()
-    raise RuntimeError("the service did not start")
+def start_service(binary, log):
+    port = free_port()
+    service = subprocess.Popen([binary, "--listen", "127.0.0.1:%d" % port,
+                                "--pairs", "en_es,fr_es"], stderr=log)
+    if wait_ready("http://127.0.0.1:%d" % port, service) is None:
+        service.kill()
+        service.wait()
+        log.seek(0)
+        raise RuntimeError("the service did not start:\n" + log.read().decode("utf-8", "replace"))
+    return service, port
 
 
 def main():
@@ -81,7 +85,8 @@ def main():
         if not ok:
             problems.append("%s: got %r" % (what, got))
 
-    service, port = start_service(args.service)
+    log = tempfile.TemporaryFile()
+    service, port = start_service(args.service, log)
     profile = tempfile.mkdtemp()
     try:
         base = "http://127.0.0.1:%d" % port
@@ -92,6 +97,8 @@ def main():
         check("serves 2 of the 36 codes" in home.texts.get("p", ""), "home: codes served",
               home.texts.get("p"))
         check("English to Spanish" in home.texts.get("td", ""), "home: the codes table",
+              home.texts.get("td", "")[:200])
+        check("served by apertium" in home.texts.get("td", ""), "home: the engine named",
               home.texts.get("td", "")[:200])
 
         cases = [("UTF-8", "Le%20caf%C3%A9%20est%20tr%C3%A8s%20bon", "Le caf\u00e9 est tr\u00e8s bon"),
@@ -106,6 +113,7 @@ def main():
     finally:
         service.terminate()
         service.wait(timeout=30)
+        log.close()
         shutil.rmtree(profile, ignore_errors=True)
 
     for problem in problems:

@@ -1,12 +1,14 @@
 // The translation-service program as started from the command line.
 #include "service_test_support.h"
 
-#include "service/child_process.h"
-#include "service/listen_socket.h"
+#include "service/http/listen_socket.h"
+#include "service/posix/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -47,14 +49,21 @@ service::ChildProcess StartProgram(const std::vector<std::string>& argv, service
 
 TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
   service::Pipe errors = service::MakePipe();
-  auto program = StartProgram(
-      {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--pairs", "en_es"}, errors);
+  int port = FreePort();
+  auto program = StartProgram({TRANSLATION_SERVICE_BINARY, "--listen",
+                               "127.0.0.1:" + std::to_string(port), "--pairs", "en_es"},
+                              errors);
   std::string log;
-  auto ready =
-      WaitForLine(errors.read.get(), log, std::regex(R"(ready on http://127\.0\.0\.1:(\d+)/)"));
-  ASSERT_FALSE(ready.empty()) << log;
+  ASSERT_TRUE(WaitUntilReady(port));
+  auto health = raw_http::Get(port, "/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 200);
+  EXPECT_NE(health->body.find(R"({"codes":["en_es"],"down_since":null,"name":"apertium",)"
+                              R"("ready":true,"reason":null})"),
+            std::string::npos)
+      << health->body;
 
-  auto result = raw_http::Get(std::stoi(ready[1]), "/tr?trtext=Sesquipedalian%20dog&lp=en_es");
+  auto result = raw_http::Get(port, "/tr?trtext=Sesquipedalian%20dog&lp=en_es");
   ASSERT_TRUE(result);
   EXPECT_TRUE(CutTranslation(result->body).has_value()) << result->body;
   auto logged = WaitForLine(errors.read.get(), log,
@@ -64,10 +73,42 @@ TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
 
   ASSERT_EQ(::kill(program.pid(), SIGTERM), 0);
   ReadToEnd(errors.read.get(), log);
+  EXPECT_NE(log.find("ready on http://127.0.0.1:" + std::to_string(port) + "/ with 1 pairs: en_es"),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("stopped"), std::string::npos) << log;
   EXPECT_EQ(log.find("Sesquipedalian"), std::string::npos) << log;
   int status = program.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(Executable, TellsSystemdItIsReadyOnceItServes) {
+  char directory[] = "/tmp/mirelskan-notify-XXXXXX";
+  ASSERT_NE(::mkdtemp(directory), nullptr);
+  std::string path = std::string(directory) + "/notify";
+  service::UniqueFd notify(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  ASSERT_EQ(::bind(notify.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  int port = FreePort();
+  service::Pipe errors = service::MakePipe();
+  auto program = StartProgram({"/usr/bin/env", "NOTIFY_SOCKET=" + path, TRANSLATION_SERVICE_BINARY,
+                               "--listen", "127.0.0.1:" + std::to_string(port), "--pairs",
+                               "en_es"},
+                              errors);
+  pollfd entry{notify.get(), POLLIN, 0};
+  ASSERT_EQ(::poll(&entry, 1, 120000), 1);
+  char message[256] = {};
+  ASSERT_GT(::recv(notify.get(), message, sizeof message - 1, 0), 0);
+  EXPECT_STREQ(message, "READY=1");
+  // Ready means serving: the first request after the message is answered.
+  auto health = raw_http::Get(port, "/health");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 200);
+  program.Stop();
+  ::unlink(path.c_str());
+  ::rmdir(directory);
 }
 
 TEST(Executable, ATakenPortFailsBeforeAnyPipelineStarts) {

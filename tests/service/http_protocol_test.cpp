@@ -1,9 +1,9 @@
 // The service's HTTP as clients really speak it, over plain sockets: WinINet's raw '?', raw
-// spaces, pipelining, bodies on GET, idle connections. The stand-in pipelines echo each text,
+// spaces, pipelining, bodies on GET, idle connections. The engine in memory echoes each text,
 // so every translation must equal the text sent.
 #include "service_test_support.h"
 
-#include "service/listen_socket.h"
+#include "service/http/listen_socket.h"
 
 #include <sys/socket.h>
 
@@ -14,7 +14,7 @@
 namespace service_test {
 namespace {
 
-using HttpProtocolTest = FakeModesTest;
+using HttpProtocolTest = MemoryEngineTest;
 using std::chrono::milliseconds;
 
 std::string Http11(const std::string& target, const std::string& headers = "") {

@@ -1,8 +1,8 @@
 // The service over real HTTP, with real Apertium pipelines behind it.
 #include "service_test_support.h"
 
-#include "service/pages.h"
-#include "service/text_encoding.h"
+#include "service/http/pages.h"
+#include "service/text/text_encoding.h"
 
 #include <signal.h>
 
@@ -226,7 +226,7 @@ TEST_F(HttpTest, IndexOffersAFormForEveryPair) {
   EXPECT_EQ(result->status, 200);
   EXPECT_NE(result->body.find("action=\"/tr\""), std::string::npos);
   EXPECT_NE(result->body.find("name=\"trtext\""), std::string::npos);
-  for (const auto& pair : service_->translator().Pairs()) {
+  for (const auto& pair : apertium().Pairs()) {
     EXPECT_NE(result->body.find("<option value=\"" + pair.code + "\""), std::string::npos)
         << pair.code;
   }
@@ -266,13 +266,13 @@ TEST_F(HttpTest, ConcurrentClientsEachGetTheirOwnText) {
 }
 
 TEST_F(HttpTest, KilledPipelineIsRestartedAndTheNextRequestTranslates) {
-  auto before = service_->translator().PipelinePids("spa-eng");
+  auto before = apertium().PipelinePids("spa-eng");
   ASSERT_GT(before.size(), 3u);
   ASSERT_EQ(::kill(before[2], SIGKILL), 0);
   auto translation = Translate(PercentEncode("Tengo un perro negro"), "es_en");
   ASSERT_TRUE(translation.has_value());
   EXPECT_NE(translation->find("dog"), std::string::npos) << *translation;
-  auto after = service_->translator().PipelinePids("spa-eng");
+  auto after = apertium().PipelinePids("spa-eng");
   EXPECT_EQ(std::find(after.begin(), after.end(), before[2]), after.end());
   // The pivot pair shares that pipeline.
   translation = Translate(PercentEncode("Le chat noir"), "fr_en");
@@ -312,7 +312,7 @@ TEST_F(HttpTest, PipelinesKilledUnderLoadLoseNoRequestAndCrossNoAnswers) {
   wait_for_answers(20);
   for (int kill = 0; kill < 4; ++kill) {
     // A program in the middle of the first pipeline, then of the last one.
-    auto pids = service_->translator().PipelinePids("eng-spa");
+    auto pids = apertium().PipelinePids("eng-spa");
     if (pids.size() < 10) break;
     ::kill(pids[kill % 2 == 0 ? 5 : pids.size() - 5], SIGKILL);
     seen.push_back(pids);
@@ -324,7 +324,7 @@ TEST_F(HttpTest, PipelinesKilledUnderLoadLoseNoRequestAndCrossNoAnswers) {
   EXPECT_EQ(failed.load(), 0);
   for (const auto& failure : failures) EXPECT_EQ(failure, "");
   EXPECT_GE(answered.load(), 100);
-  EXPECT_NE(service_->translator().PipelinePids("eng-spa"), seen.front());
+  EXPECT_NE(apertium().PipelinePids("eng-spa"), seen.front());
 }
 
 }  // namespace

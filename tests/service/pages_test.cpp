@@ -1,14 +1,14 @@
 // The pages as a person in a browser meets them, around the markers the plug-in reads.
 #include "service_test_support.h"
 
-#include "service/pages.h"
+#include "service/http/pages.h"
 
 #include <string>
 
 namespace service_test {
 namespace {
 
-using PagesTest = FakeModesTest;
+using PagesTest = MemoryEngineTest;
 
 bool Holds(const std::string& page, const std::string& part) {
   return page.find(part) != std::string::npos;
@@ -47,16 +47,20 @@ TEST_F(PagesTest, ErrorPagesLeadBackToTheForm) {
   }
 }
 
-TEST_F(PagesTest, HomeSaysWhichOfThePluginsCodesAreServed) {
+TEST_F(PagesTest, HomeSaysWhichEngineServesEachCode) {
   auto result = Get("/");
   ASSERT_TRUE(result);
-  // The stand-in modes offer en_es, en_fr and es_fr: all three are in the help's list.
-  EXPECT_TRUE(Holds(result->body, "serves 3 of the 36 codes")) << result->body;
-  EXPECT_TRUE(
-      Holds(result->body, "<code>en_fr</code></td><td>English to French</td><td>served here"));
-  EXPECT_TRUE(
-      Holds(result->body, "<code>ja_en</code></td><td>Japanese to English</td><td>not served"));
-  EXPECT_FALSE(Holds(result->body, "not in the help"));
+  // en_es, en_fr and es_fr from the first engine, de_en from the second; eo_en is not listed.
+  EXPECT_TRUE(Holds(result->body, "serves 4 of the 36 codes")) << result->body;
+  static const char* const kRows[] = {
+      "<code>en_fr</code></td><td>English to French</td><td>served by memory</td>",
+      "<code>de_en</code></td><td>German to English</td><td>served by backup</td>",
+      "<tr class=no><td><code>ja_en</code></td><td>Japanese to English</td><td>not served here",
+      "not in the help:</p>\n<table class=codes>\n<tr><td><code>eo_en</code></td>"
+      "<td>Esperanto to English</td><td>served by backup</td></tr>\n</table>",
+  };
+  for (const char* row : kRows) EXPECT_TRUE(Holds(result->body, row)) << row;
+  EXPECT_FALSE(Holds(result->body, "again")) << "en_fr described by the engine that lost it";
   EXPECT_FALSE(Holds(result->body, "http")) << "the page fetches nothing from elsewhere";
 }
 

@@ -11,9 +11,9 @@ namespace {
 
 TEST_F(FakeModesTest, OffersTheInstalledPairsAndThePivotBetweenThem) {
   std::vector<std::string> codes;
-  for (const auto& pair : service_->translator().Pairs()) codes.push_back(pair.code);
+  for (const auto& pair : apertium().Pairs()) codes.push_back(pair.code);
   EXPECT_EQ(codes, (std::vector<std::string>{"en_es", "en_fr", "es_fr"}));
-  const auto* pivot = service_->translator().Find("en_fr");
+  const auto* pivot = apertium().Find("en_fr");
   ASSERT_NE(pivot, nullptr);
   EXPECT_EQ(pivot->modes, (std::vector<std::string>{"en-es", "es-fr"}));
 }
@@ -35,12 +35,12 @@ TEST_F(FakeModesTest, AnswerThatArrivesLateNeverReachesTheNextRequest) {
 TEST_F(FakeModesTest, HungOrDyingPipelineIsRestartedAndItsRequestAnswered) {
   for (const char* breaking : {"HANG", "DIE"}) {
     SCOPED_TRACE(breaking);
-    auto before = service_->translator().PipelinePids("en-es");
+    auto before = apertium().PipelinePids("en-es");
     auto result = Get(std::string("/tr?trtext=") + breaking + "&lp=en_es");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->status, 503);
     EXPECT_FALSE(CutTranslation(result->body).has_value());
-    EXPECT_NE(service_->translator().PipelinePids("en-es"), before);
+    EXPECT_NE(apertium().PipelinePids("en-es"), before);
     EXPECT_EQ(Translate("fine", "en_es"), "fine");
     EXPECT_EQ(Translate("fine", "en_fr"), "fine");
   }

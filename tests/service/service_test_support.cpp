@@ -1,7 +1,8 @@
 #include "service_test_support.h"
 
-#include "service/child_process.h"
-#include "service/pages.h"
+#include "service/http/listen_socket.h"
+#include "service/http/pages.h"
+#include "service/posix/child_process.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -9,28 +10,37 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace service_test {
 
-RunningService::RunningService(service::TranslatorOptions options)
-    : translator_(std::move(options)) {
+RunningService::RunningService(std::vector<std::unique_ptr<service::Engine>> engines)
+    : router_(std::move(engines)) {
   service::ListenAddress address{"127.0.0.1", 0, false};
   service::UniqueFd socket = service::BindSocket(address);
   port_ = service::BoundPort(socket.get());
-  http_ = std::make_unique<service::HttpService>(translator_, std::move(socket), address);
+  http_ = std::make_unique<service::HttpService>(router_, std::move(socket), address);
 }
 
 RunningService::~RunningService() { http_.reset(); }
 
-service::TranslatorOptions ServiceTest::Options() const {
-  service::TranslatorOptions options;
+std::vector<std::unique_ptr<service::Engine>> ServiceTest::Engines() {
+  auto apertium = std::make_unique<service::ApertiumEngine>(Options());
+  apertium_ = apertium.get();
+  std::vector<std::unique_ptr<service::Engine>> engines;
+  engines.push_back(std::move(apertium));
+  return engines;
+}
+
+service::ApertiumOptions ServiceTest::Options() const {
+  service::ApertiumOptions options;
   options.codes = {"en_es", "es_en", "fr_en", "fr_es"};
   return options;
 }
 
 void ServiceTest::SetUp() {
-  service_ = std::make_unique<RunningService>(Options());
-  ASSERT_FALSE(service_->translator().Pairs().empty()) << "no pipeline started";
+  service_ = std::make_unique<RunningService>(Engines());
+  ASSERT_FALSE(service_->router().Routes().empty()) << "no engine offers anything";
 }
 
 void ServiceTest::TearDown() { service_.reset(); }
@@ -75,13 +85,30 @@ void FakeModesTest::TearDown() {
   std::filesystem::remove_all(directory_, ignored);
 }
 
-service::TranslatorOptions FakeModesTest::Options() const {
-  service::TranslatorOptions options;
+service::ApertiumOptions FakeModesTest::Options() const {
+  service::ApertiumOptions options;
   options.modes_dir = directory_;
   options.exchange_timeout = std::chrono::milliseconds(500);
   // The stand-in starts in milliseconds; this keeps the bound a hung pipeline costs short.
   options.startup_timeout = std::chrono::milliseconds(5000);
   return options;
+}
+
+std::vector<std::unique_ptr<service::Engine>> MemoryEngineTest::Engines() {
+  auto memory = std::make_unique<MemoryEngine>(
+      "memory", std::vector<service::Offer>{{"en_es", "English to Spanish"},
+                                            {"en_fr", "English to French"},
+                                            {"es_fr", "Spanish to French"}});
+  auto backup = std::make_unique<MemoryEngine>(
+      "backup", std::vector<service::Offer>{{"de_en", "German to English"},
+                                            {"en_fr", "English to French, again"},
+                                            {"eo_en", "Esperanto to English"}});
+  memory_ = memory.get();
+  backup_ = backup.get();
+  std::vector<std::unique_ptr<service::Engine>> engines;
+  engines.push_back(std::move(memory));
+  engines.push_back(std::move(backup));
+  return engines;
 }
 
 std::optional<raw_http::Response> ServiceTest::Get(const std::string& target) const {
@@ -104,6 +131,22 @@ std::optional<std::string> CutTranslation(const std::string& page) {
   start += service::kTranslationStartMarker.size();
   std::size_t end = page.find(service::kTranslationEndMarker, start);
   return page.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool WaitUntilReady(int port, std::chrono::milliseconds bound) {
+  auto give_up = std::chrono::steady_clock::now() + bound;
+  while (std::chrono::steady_clock::now() < give_up) {
+    auto answer = raw_http::Get(port, "/health");
+    if (answer && (answer->status == 200 || answer->status == 503)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+int FreePort() {
+  service::ListenAddress any{"127.0.0.1", 0, false};
+  service::UniqueFd socket = service::BindSocket(any);
+  return service::BoundPort(socket.get());
 }
 
 std::string RunFilter(const std::vector<std::string>& argv, const std::string& input) {

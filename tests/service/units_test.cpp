@@ -1,16 +1,16 @@
 // The service's parsing and conversion rules, case by case.
 #include "service_test_support.h"
 
-#include "service/apertium_mode.h"
 #include "plugin/help_text.h"
-#include "service/form_query.h"
-#include "service/help_text_codes.h"
-#include "service/mode_requirements.h"
-#include "service/pages.h"
-#include "service/listen_socket.h"
-#include "service/stream_format.h"
-#include "service/text_encoding.h"
-#include "service/translator.h"
+#include "service/engine/apertium/apertium_engine.h"
+#include "service/engine/apertium/apertium_mode.h"
+#include "service/engine/apertium/mode_requirements.h"
+#include "service/engine/apertium/stream_format.h"
+#include "service/http/form_query.h"
+#include "service/http/help_text_codes.h"
+#include "service/http/listen_socket.h"
+#include "service/http/pages.h"
+#include "service/text/text_encoding.h"
 
 #include <regex>
 #include <stdexcept>

@@ -133,28 +133,32 @@ struct FailureCase {
   bool requested;
 };
 
-TEST_F(FetchTranslationTest, EveryFailureYieldsTheFixedTextAndLeavesNothingOpen) {
-  const FailureCase cases[] = {
-      {"internet handle refused", "InternetOpenA", Page("x"), 2, false},
-      {"connection refused", "InternetConnectA", Page("x"), 2, false},
-      {"network unreachable", "InternetAttemptConnect", Page("x"), 2, false},
-      {"request not opened", "HttpOpenRequestA", Page("x"), 3, true},
-      {"send failed", "HttpSendRequestA", Page("x"), 3, true},
-      {"empty body", "", "", 3, true},
-      {"no start marker", "", "<html>Server busy</html>", 3, true},
-      {"first read fails", "InternetReadFile", Page("x"), 3, true},
-  };
-  for (const FailureCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    standin::Reset();
-    standin::QueueResponse(c.body);
-    if (*c.function) standin::FailCall(c.function);
-    EXPECT_EQ(FetchTranslation("t", "fr_en"), TRANSLATION_FAILED_TEXT);
-    EXPECT_EQ(standin::CallsTo("InternetCloseHandle").size(), c.closes);
-    EXPECT_EQ(standin::CallsTo("HttpOpenRequestA").size(), c.requested ? 1u : 0u);
-    EXPECT_EQ(standin::OpenInternetHandles(), 0);
-  }
+const FailureCase kFailureCases[] = {
+    {"InternetHandleRefused", "InternetOpenA", Page("x"), 2, false},
+    {"ConnectionRefused", "InternetConnectA", Page("x"), 2, false},
+    {"NetworkUnreachable", "InternetAttemptConnect", Page("x"), 2, false},
+    {"RequestNotOpened", "HttpOpenRequestA", Page("x"), 3, true},
+    {"SendFailed", "HttpSendRequestA", Page("x"), 3, true},
+    {"EmptyBody", "", "", 3, true},
+    {"NoStartMarker", "", "<html>Server busy</html>", 3, true},
+    {"FirstReadFails", "InternetReadFile", Page("x"), 3, true},
+};
+
+class FetchFailureTest : public FetchTranslationTest,
+                         public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FetchFailureTest, YieldsTheFixedTextAndLeavesNothingOpen) {
+  const FailureCase& c = GetParam();
+  standin::QueueResponse(c.body);
+  if (*c.function) standin::FailCall(c.function);
+  EXPECT_EQ(FetchTranslation("t", "fr_en"), TRANSLATION_FAILED_TEXT);
+  EXPECT_EQ(standin::CallsTo("InternetCloseHandle").size(), c.closes);
+  EXPECT_EQ(standin::CallsTo("HttpOpenRequestA").size(), c.requested ? 1u : 0u);
+  EXPECT_EQ(standin::OpenInternetHandles(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Fetch, FetchFailureTest, ::testing::ValuesIn(kFailureCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FetchTranslationTest, FailedSendReadsNothing) {
   standin::FailCall("HttpSendRequestA");

@@ -5,10 +5,13 @@ The suites import it from the folder above their own (see the sys.path line at t
 """
 
 import contextlib
-import socket
+import os
 import subprocess
+import sys
 import threading
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from service_ready import wait_ready  # noqa: E402
 
 # In a private network namespace (in-netns.sh) port 80 of localhost belongs to the suite alone.
 LOCAL_HTTP_ADDRESS = ("127.0.0.1", 80)
@@ -38,18 +41,12 @@ def chunks(text):
 @contextlib.contextmanager
 def translation_service(binary, log=None, seconds=120):
     """The translation service on localhost:80 (inside in-netns.sh) for the `with` block, its
-    log written to `log` (a file) or dropped; None when it did not start listening in time."""
+    log written to `log` (a file) or dropped; None when it was not ready in time."""
     service = subprocess.Popen([binary, "--listen", "localhost:80"],
                                stderr=log if log is not None else subprocess.DEVNULL)
     try:
-        deadline = time.monotonic() + seconds
-        while service.poll() is None and time.monotonic() < deadline:
-            try:
-                socket.create_connection(LOCAL_HTTP_ADDRESS, timeout=1).close()
-                break
-            except OSError:
-                time.sleep(0.2)
-        yield service if service.poll() is None and time.monotonic() < deadline else None
+        ready = wait_ready("http://%s:%d" % LOCAL_HTTP_ADDRESS, service, seconds)
+        yield service if ready is not None else None
     finally:
         service.terminate()
         service.wait(timeout=30)

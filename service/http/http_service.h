@@ -3,8 +3,8 @@
 #pragma once
 
 #include "listen_socket.h"
-#include "translator.h"
-#include "unique_fd.h"
+#include "service/engine/router.h"
+#include "service/posix/unique_fd.h"
 
 struct MHD_Daemon;
 
@@ -14,7 +14,7 @@ class HttpService {
  public:
   // Starts listening on `socket` (from BindSocket) and answers on threads of its own until
   // Stop. Throws std::runtime_error.
-  HttpService(Translator& translator, UniqueFd socket, const ListenAddress& address);
+  HttpService(const Router& router, UniqueFd socket, const ListenAddress& address);
   HttpService(const HttpService&) = delete;
   HttpService& operator=(const HttpService&) = delete;
   ~HttpService();
@@ -24,7 +24,7 @@ class HttpService {
 
  private:
   struct Callbacks;
-  Translator& translator_;
+  const Router& router_;
   UniqueFd socket_;
   MHD_Daemon* daemon_ = nullptr;
 };

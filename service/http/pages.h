@@ -2,7 +2,7 @@
 // person in a browser, the form around it.
 #pragma once
 
-#include "translator.h"
+#include "service/engine/router.h"
 
 #include <string>
 #include <string_view>
@@ -25,7 +25,7 @@ std::string EscapeHtml(std::string_view text);
 
 // What the form shows again: the text as sent and the pair chosen.
 struct FormState {
-  const std::vector<LanguagePair>* pairs = nullptr;
+  const std::vector<Route>* routes = nullptr;
   std::string_view text;
   std::string_view code;
 };
@@ -37,10 +37,11 @@ std::string ResultPage(std::string_view escaped_translation, const FormState& fo
 // A page that explains a problem, in UTF-8, without the start marker, with a way back to the
 // form.
 std::string MessagePage(std::string_view title, std::string_view message,
-                        const std::vector<LanguagePair>& pairs);
+                        const std::vector<Route>& routes);
 
-// The form that submits to /tr, and which of the plug-in's language codes are served here.
-std::string IndexPage(const std::vector<LanguagePair>& pairs);
+// The form that submits to /tr, and which engine serves each of the plug-in's language codes
+// and each other code offered.
+std::string IndexPage(const std::vector<Route>& routes);
 
 // Whether a text holds nothing to translate.
 bool IsBlank(std::string_view text);

@@ -29,10 +29,10 @@ bool OpensMarkup(char next) {
 // What may follow '&' for an HTML parser to read a named or numeric character reference.
 bool StartsReference(char next) { return IsAsciiLetter(next) || next == '#'; }
 
-std::string PairList(const std::vector<LanguagePair>& pairs) {
+std::string PairList(const std::vector<Route>& routes) {
   std::string list = "<ul>\n";
-  for (const LanguagePair& pair : pairs) {
-    list += "<li><code>" + EscapeHtml(pair.code) + "</code> " + EscapeHtml(pair.description) +
+  for (const Route& route : routes) {
+    list += "<li><code>" + EscapeHtml(route.code) + "</code> " + EscapeHtml(route.description) +
             "</li>\n";
   }
   return list + "</ul>\n";
@@ -56,41 +56,49 @@ std::string Form(const FormState& form) {
       "<p><textarea name=\"trtext\" rows=\"6\" cols=\"60\" required>";
   body += EscapeHtml(form.text);
   body += "</textarea></p>\n<p><label>Language pair <select name=\"lp\">\n";
-  for (const LanguagePair& pair : *form.pairs) {
-    body += "<option value=\"" + EscapeHtml(pair.code) + "\"" +
-            (pair.code == form.code ? " selected" : "") + ">" + EscapeHtml(pair.code) + " - " +
-            EscapeHtml(pair.description) + "</option>\n";
+  for (const Route& route : *form.routes) {
+    body += "<option value=\"" + EscapeHtml(route.code) + "\"" +
+            (route.code == form.code ? " selected" : "") + ">" + EscapeHtml(route.code) + " - " +
+            EscapeHtml(route.description) + "</option>\n";
   }
   return body + "</select></label> <button type=\"submit\">Translate</button></p>\n</form>\n";
 }
 
-bool Served(const std::vector<LanguagePair>& pairs, std::string_view code) {
-  return std::any_of(pairs.begin(), pairs.end(),
-                     [&](const LanguagePair& pair) { return pair.code == code; });
+const Route* Served(const std::vector<Route>& routes, std::string_view code) {
+  auto found = std::find_if(routes.begin(), routes.end(),
+                            [&](const Route& route) { return route.code == code; });
+  return found == routes.end() ? nullptr : &*found;
 }
 
-// The plug-in's help box lists codes this service may not have: say which it has.
-std::string HelpTextCodeTable(const std::vector<LanguagePair>& pairs) {
+std::string CodeRow(std::string_view code, std::string_view description, const Route* route) {
+  return std::string("<tr") + (route ? "" : " class=no") + "><td><code>" + EscapeHtml(code) +
+         "</code></td><td>" + EscapeHtml(description) + "</td><td>" +
+         (route ? "served by " + EscapeHtml(route->engine) : "not served here") + "</td></tr>\n";
+}
+
+// The plug-in's help box lists codes this service may not have: say which it has, and by
+// which engine.
+std::string HelpTextCodeTable(const std::vector<Route>& routes) {
   const auto& codes = HelpTextCodes();
   auto served = std::count_if(codes.begin(), codes.end(),
-                              [&](const HelpTextCode& c) { return Served(pairs, c.code); });
+                              [&](const HelpTextCode& c) { return Served(routes, c.code); });
   std::string table = "<h2>The plug-in's language codes</h2>\n<p>This service serves " +
                       std::to_string(served) + " of the " + std::to_string(codes.size()) +
                       " codes the plug-in's help lists.</p>\n<table class=codes>\n";
   for (const HelpTextCode& code : codes) {
-    bool here = Served(pairs, code.code);
-    table += std::string("<tr") + (here ? "" : " class=no") + "><td><code>" + code.code +
-             "</code></td><td>" + code.description + "</td><td>" +
-             (here ? "served here" : "not served here") + "</td></tr>\n";
+    table += CodeRow(code.code, code.description, Served(routes, code.code));
   }
   table += "</table>\n";
-  std::vector<LanguagePair> others;
-  for (const LanguagePair& pair : pairs) {
+  std::string others;
+  for (const Route& route : routes) {
     bool listed = std::any_of(codes.begin(), codes.end(),
-                              [&](const HelpTextCode& c) { return pair.code == c.code; });
-    if (!listed) others.push_back(pair);
+                              [&](const HelpTextCode& c) { return route.code == c.code; });
+    if (!listed) others += CodeRow(route.code, route.description, &route);
   }
-  if (!others.empty()) table += "<p>Also served, though not in the help:</p>\n" + PairList(others);
+  if (!others.empty()) {
+    table += "<p>Also served, though not in the help:</p>\n<table class=codes>\n" + others +
+             "</table>\n";
+  }
   return table;
 }
 
@@ -155,19 +163,19 @@ std::string ResultPage(std::string_view escaped_translation, const FormState& fo
 }
 
 std::string MessagePage(std::string_view title, std::string_view message,
-                        const std::vector<LanguagePair>& pairs) {
+                        const std::vector<Route>& routes) {
   std::string body = "<h1>" + EscapeHtml(title) + "</h1>\n<p>" + EscapeHtml(message) + "</p>\n";
-  if (!pairs.empty()) body += "<p>Available language pairs:</p>\n" + PairList(pairs);
+  if (!routes.empty()) body += "<p>Available language pairs:</p>\n" + PairList(routes);
   body += "<p><a href=\"/\">Back to the translation form</a></p>\n";
   return Page(title, body);
 }
 
-std::string IndexPage(const std::vector<LanguagePair>& pairs) {
+std::string IndexPage(const std::vector<Route>& routes) {
   std::string body = "<h1>Translation</h1>\n";
-  body += Form(FormState{&pairs, "", ""});
+  body += Form(FormState{&routes, "", ""});
   body += "<h2>Language pairs</h2>\n";
-  body += pairs.empty() ? "<p>No language pair is available.</p>\n" : PairList(pairs);
-  return Page("Translation", body + HelpTextCodeTable(pairs));
+  body += routes.empty() ? "<p>No language pair is available.</p>\n" : PairList(routes);
+  return Page("Translation", body + HelpTextCodeTable(routes));
 }
 
 }  // namespace service

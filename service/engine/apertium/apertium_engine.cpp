@@ -1,7 +1,7 @@
-#include "translator.h"
+#include "apertium_engine.h"
 
-#include "log.h"
 #include "stream_format.h"
+#include "service/posix/log.h"
 
 #include <algorithm>
 #include <csignal>
@@ -60,7 +60,7 @@ std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes, std::string_
   return planned;
 }
 
-Translator::Translator(TranslatorOptions options) : options_(std::move(options)) {
+ApertiumEngine::ApertiumEngine(ApertiumOptions options) : options_(std::move(options)) {
   // A write to a pipeline whose programs died must fail with EPIPE, not end the service.
   std::signal(SIGPIPE, SIG_IGN);
 
@@ -113,20 +113,40 @@ Translator::Translator(TranslatorOptions options) : options_(std::move(options))
   }
 }
 
-Translator::~Translator() = default;
+ApertiumEngine::~ApertiumEngine() = default;
 
-const LanguagePair* Translator::Find(std::string_view code) const {
+std::vector<Offer> ApertiumEngine::Offers() const {
+  std::vector<Offer> offers;
+  for (const LanguagePair& pair : pairs_) offers.push_back({pair.code, pair.description});
+  return offers;
+}
+
+Translation ApertiumEngine::Translate(std::string_view code, const std::vector<Piece>& pieces) {
+  const LanguagePair* pair = Find(code);
+  if (!pair) return Translation{false, "", "apertium has no pair " + std::string(code)};
+  std::string text;
+  for (const Piece& piece : pieces) text += piece.text;
+  return TranslatePair(*pair, text);
+}
+
+EngineHealth ApertiumEngine::Health() const {
+  EngineHealth health;
+  health.ready = true;
+  return health;
+}
+
+const LanguagePair* ApertiumEngine::Find(std::string_view code) const {
   auto found = std::find_if(pairs_.begin(), pairs_.end(),
                             [&](const LanguagePair& pair) { return pair.code == code; });
   return found == pairs_.end() ? nullptr : &*found;
 }
 
-std::vector<pid_t> Translator::PipelinePids(const std::string& mode) const {
+std::vector<pid_t> ApertiumEngine::PipelinePids(const std::string& mode) const {
   auto found = pools_.find(mode);
   return found == pools_.end() ? std::vector<pid_t>() : found->second->Pids();
 }
 
-Translation Translator::Translate(const LanguagePair& pair, std::string_view text) {
+Translation ApertiumEngine::TranslatePair(const LanguagePair& pair, std::string_view text) {
   Translation result;
   std::string stream = Deformat(text);
   for (const std::string& mode : pair.modes) {
@@ -144,8 +164,8 @@ Translation Translator::Translate(const LanguagePair& pair, std::string_view tex
   return result;
 }
 
-bool Translator::Exchange(PipelinePool& pool, std::string_view stream, std::string& output,
-                          std::string& problem) {
+bool ApertiumEngine::Exchange(PipelinePool& pool, std::string_view stream, std::string& output,
+                              std::string& problem) {
   const std::string& name = pool.mode().name;
   const auto timeout = options_.exchange_timeout + kExchangeTimeoutPerKiB * (stream.size() / 1024);
   // A death is noticed at once; every pipeline that existed may have died, not just this one.

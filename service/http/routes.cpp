@@ -1,9 +1,10 @@
 #include "routes.h"
 
 #include "form_query.h"
+#include "health.h"
+#include "http_config.h"
 #include "pages.h"
-#include "service_config.h"
-#include "text_encoding.h"
+#include "service/text/text_encoding.h"
 
 #include <algorithm>
 
@@ -20,7 +21,7 @@ Answer Page(int status, std::string body) {
   return answer;
 }
 
-Answer Translate(Translator& translator, std::string_view query) {
+Answer Translate(const Router& router, std::string_view query) {
   auto text = FormField(query, "trtext");
   auto code = FormField(query, "lp");
   if (!text || !code) {
@@ -28,24 +29,33 @@ Answer Translate(Translator& translator, std::string_view query) {
                                  std::string("The request has no ") + (text ? "lp" : "trtext") +
                                      " parameter. Send /tr?trtext=TEXT&lp=CODE, for example "
                                      "/tr?trtext=Hello&lp=en_es.",
-                                 translator.Pairs()));
+                                 router.Routes()));
   }
-  const LanguagePair* pair = translator.Find(*code);
-  if (!pair) {
+  Engine* engine = router.Find(*code);
+  if (!engine) {
     return Page(404, MessagePage("Language pair not available",
                                  "This service cannot translate the language pair \"" + *code +
                                      "\".",
-                                 translator.Pairs()));
+                                 router.Routes()));
+  }
+  // An engine that is down would only fail again: say so at once.
+  EngineHealth health = engine->Health();
+  if (!health.ready) {
+    return Page(503, MessagePage("Translation engine down",
+                                 "The engine " + engine->Name() + " that serves \"" + *code +
+                                     "\" is down: " + health.reason + ". Please try again later.",
+                                 {}));
   }
   // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
   // ANSI code page, which is also the safer answer for plain ASCII.
   bool utf8 = IsValidUtf8(*text) &&
               std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
-  FormState form{&translator.Pairs(), *text, *code};
+  std::vector<Route> routes = router.Routes();
+  FormState form{&routes, *text, *code};
   std::string result = *text;  // a blank text stays as it is
   if (!IsBlank(*text)) {
     Translation translation =
-        translator.Translate(*pair, utf8 ? *text : Windows1252ToUtf8(*text));
+        engine->Translate(*code, {Piece{utf8 ? *text : Windows1252ToUtf8(*text), false}});
     if (!translation.ok) {
       return Page(503, MessagePage("Translation failed",
                                    "The text could not be translated: " + translation.problem +
@@ -59,9 +69,20 @@ Answer Translate(Translator& translator, std::string_view query) {
   return answer;
 }
 
+Answer Health(const Router& router) {
+  std::vector<EngineState> states = router.States();
+  bool ready = std::all_of(states.begin(), states.end(),
+                           [](const EngineState& state) { return state.health.ready; });
+  Answer answer;
+  answer.status = ready ? 200 : 503;
+  answer.body = HealthJson(states);
+  answer.type = "application/json";
+  return answer;
+}
+
 }  // namespace
 
-Answer AnswerRequest(Translator& translator, std::string_view method, std::string_view target) {
+Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target) {
   if (method != "GET" && method != "HEAD") {
     Answer answer = Page(405, MessagePage("Method not allowed",
                                           "This service answers GET requests only.", {}));
@@ -70,8 +91,9 @@ Answer AnswerRequest(Translator& translator, std::string_view method, std::strin
   }
   if (target.size() > kMaxTargetLength) return TargetTooLong();
   std::string_view path = TargetPath(target);
-  if (path == "/") return Page(200, IndexPage(translator.Pairs()));
-  if (path == "/tr") return Translate(translator, TargetQuery(target));
+  if (path == "/") return Page(200, IndexPage(router.Routes()));
+  if (path == "/tr") return Translate(router, TargetQuery(target));
+  if (path == "/health") return Health(router);
   return Page(404, MessagePage("Not found", "The service cannot answer this request.", {}));
 }
 

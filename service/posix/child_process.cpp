@@ -1,7 +1,5 @@
 #include "child_process.h"
 
-#include "service_config.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>

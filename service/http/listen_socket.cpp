@@ -1,6 +1,6 @@
 #include "listen_socket.h"
 
-#include "service_config.h"
+#include "http_config.h"
 
 #include <netdb.h>
 #include <netinet/in.h>

@@ -2,7 +2,7 @@
 // forbidden address fails at once, and listening only once the service can answer.
 #pragma once
 
-#include "unique_fd.h"
+#include "service/posix/unique_fd.h"
 
 #include <optional>
 #include <string>

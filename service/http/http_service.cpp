@@ -1,9 +1,9 @@
 #include "http_service.h"
 
-#include "log.h"
+#include "http_config.h"
 #include "request_summary.h"
 #include "routes.h"
-#include "service_config.h"
+#include "service/posix/log.h"
 
 #include <microhttpd.h>
 
@@ -38,7 +38,7 @@ MHD_Result Queue(MHD_Connection* connection, const Answer& answer) {
   ResponseOwner response(MHD_create_response_from_buffer(
       answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY));
   if (!response) return MHD_NO;
-  std::string type = std::string("text/html; charset=") + answer.charset;
+  std::string type = std::string(answer.type) + "; charset=" + answer.charset;
   bool headers = MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE,
                                          type.c_str()) == MHD_YES;
   if (answer.close) {
@@ -109,8 +109,8 @@ struct HttpService::Callbacks {
       return MHD_YES;
     }
     try {
-      Answer answer = AnswerRequest(static_cast<HttpService*>(self)->translator_, method,
-                                    state->target);
+      Answer answer =
+          AnswerRequest(static_cast<HttpService*>(self)->router_, method, state->target);
       // HTTP/1.0 clients such as WinINet pool a connection that is not plainly closed.
       if (std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0) answer.close = true;
       MHD_Result queued = Queue(connection, answer);
@@ -134,8 +134,8 @@ struct HttpService::Callbacks {
   }
 };
 
-HttpService::HttpService(Translator& translator, UniqueFd socket, const ListenAddress& address)
-    : translator_(translator), socket_(std::move(socket)) {
+HttpService::HttpService(const Router& router, UniqueFd socket, const ListenAddress& address)
+    : router_(router), socket_(std::move(socket)) {
   StartListening(socket_.get(), address);
   unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD |
                    MHD_USE_POLL | MHD_USE_ITC | MHD_USE_ERROR_LOG;

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "apertium_mode.h"
-#include "child_process.h"
-#include "unique_fd.h"
+#include "service/posix/child_process.h"
+#include "service/posix/unique_fd.h"
 
 #include <sys/types.h>
 

@@ -11,6 +11,10 @@
 
 namespace service {
 
+// How long a child may take to leave after its input closes, and after SIGTERM.
+inline constexpr std::chrono::milliseconds kExitGrace{500};
+inline constexpr std::chrono::milliseconds kTerminateGrace{500};
+
 class ChildProcess {
  public:
   // Starts argv[0] (looked up in PATH) with the given descriptors as its standard input,

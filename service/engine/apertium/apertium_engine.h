@@ -1,9 +1,11 @@
-// The language pairs the service offers and the warm pipelines that translate them.
+// The engine on the installed Apertium modes: the language pairs they reach and the warm
+// pipelines that translate them.
 #pragma once
 
+#include "apertium_config.h"
 #include "apertium_mode.h"
 #include "pipeline_pool.h"
-#include "service_config.h"
+#include "service/engine/engine.h"
 
 #include <sys/types.h>
 
@@ -27,7 +29,7 @@ struct LanguagePair {
 std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes,
                                     std::string_view pivot = kPivotLanguage);
 
-struct TranslatorOptions {
+struct ApertiumOptions {
   std::string modes_dir = kDefaultModesDir;
   // Codes to offer; empty offers every code the installed modes reach.
   std::vector<std::string> codes;
@@ -40,20 +42,22 @@ struct TranslatorOptions {
   std::chrono::milliseconds spare_idle = kSparePipelineIdle;
 };
 
-struct Translation {
-  bool ok = false;
-  std::string text;     // UTF-8
-  std::string problem;  // why not, when !ok; never holds the text
-};
-
-class Translator {
+class ApertiumEngine : public Engine {
  public:
   // Finds the installed modes, starts the pipelines of the offered pairs and returns once
   // each has answered a first request. Pairs whose pipelines do not start are left out.
-  explicit Translator(TranslatorOptions options = {});
-  Translator(const Translator&) = delete;
-  Translator& operator=(const Translator&) = delete;
-  ~Translator();
+  explicit ApertiumEngine(ApertiumOptions options = {});
+  ApertiumEngine(const ApertiumEngine&) = delete;
+  ApertiumEngine& operator=(const ApertiumEngine&) = delete;
+  ~ApertiumEngine() override;
+
+  std::string Name() const override { return "apertium"; }
+  std::vector<Offer> Offers() const override;
+  // The pieces' text joined, as one text: kept pieces are translated too, for now.
+  Translation Translate(std::string_view code, const std::vector<Piece>& pieces) override;
+  // Ready from the start on: a pair whose pipelines did not start is not offered, and a
+  // pipeline that breaks is replaced.
+  EngineHealth Health() const override;
 
   const std::vector<LanguagePair>& Pairs() const { return pairs_; }
   const LanguagePair* Find(std::string_view code) const;
@@ -65,7 +69,7 @@ class Translator {
   // mode of the pair takes at most pipelines_per_mode + 1 waits for a pipeline (each at most the
   // startup timeout, the time a replacement takes) and as many exchanges, of which at most one
   // runs to its timeout.
-  Translation Translate(const LanguagePair& pair, std::string_view text);
+  Translation TranslatePair(const LanguagePair& pair, std::string_view text);
 
   // The process ids of a mode's pipelines, for tests that break them.
   std::vector<pid_t> PipelinePids(const std::string& mode) const;
@@ -74,7 +78,7 @@ class Translator {
   bool Exchange(PipelinePool& pool, std::string_view stream, std::string& output,
                 std::string& problem);
 
-  TranslatorOptions options_;
+  ApertiumOptions options_;
   std::map<std::string, std::unique_ptr<PipelinePool>, std::less<>> pools_;
   std::vector<LanguagePair> pairs_;
 };

@@ -1,9 +1,9 @@
 #include "apertium_mode.h"
 
-#include "child_process.h"
-#include "log.h"
+#include "apertium_config.h"
 #include "mode_requirements.h"
-#include "service_config.h"
+#include "service/posix/child_process.h"
+#include "service/posix/log.h"
 
 #include <fcntl.h>
 #include <poll.h>

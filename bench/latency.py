@@ -1,0 +1,85 @@
+"""What the latency benchmarks share: one GET per fresh connection, systems measured in turn,
+request by request, so that whatever else the machine does weighs on each alike; medians and
+p99s; the processes they start, stopped whatever happens."""
+
+import contextlib
+import http.client
+import math
+import statistics
+import subprocess
+import time
+import urllib.request
+
+
+def percentile(samples, fraction):
+    ordered = sorted(samples)
+    return ordered[max(1, math.ceil(fraction * len(ordered))) - 1]
+
+
+def get(port, target):
+    """(milliseconds, status, body) of one GET on a connection of its own."""
+    start = time.perf_counter()
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+    try:
+        connection.request("GET", target)
+        response = connection.getresponse()
+        body = response.read()
+    finally:
+        connection.close()
+    return (time.perf_counter() - start) * 1000, response.status, body
+
+
+def interleaved(requests, count, check):
+    """requests: {name: (port, target)}. Sends each `count` times, in turn; check(name, status,
+    body) says whether an answer is a good one. Returns {name: [ms, ...]} of the good answers
+    and {name: failures}."""
+    times = {name: [] for name in requests}
+    failures = {name: 0 for name in requests}
+    for _ in range(count):
+        for name, (port, target) in requests.items():
+            ms, status, body = get(port, target)
+            if check(name, status, body):
+                times[name].append(ms)
+            else:
+                failures[name] += 1
+    return times, failures
+
+
+def summary(samples):
+    if not samples:
+        return "no answer"
+    return "%.2f ms / %.2f ms" % (statistics.median(samples), percentile(samples, 0.99))
+
+
+def wait_for_http(url, process, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if process.poll() is not None:
+            return False
+        try:
+            with urllib.request.urlopen(url, timeout=10) as answer:
+                if answer.status == 200:
+                    return True
+        except Exception:  # not listening yet, or not ready
+            pass
+        time.sleep(0.2)
+    return False
+
+
+@contextlib.contextmanager
+def started(command, **options):
+    process = subprocess.Popen(command, **options)
+    try:
+        yield process
+    finally:
+        process.terminate()
+        try:
+            process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def load_average():
+    with open("/proc/loadavg") as average:
+        return " ".join(average.read().split()[:3])

@@ -1,0 +1,54 @@
+// Which engine serves each code: the engines in priority order, the first that offers a code
+// serves it, whether it is up or not.
+#pragma once
+
+#include "engine.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace service {
+
+struct Route {
+  std::string code;
+  std::string description;  // as the serving engine describes it
+  std::string engine;       // the serving engine's Name()
+};
+
+// What /health tells of one engine.
+struct EngineState {
+  std::string name;
+  EngineHealth health;
+  std::vector<std::string> codes;  // those it serves, sorted: not the ones an earlier one has
+};
+
+class Router {
+ public:
+  // `engines` in priority order. `only`, when not empty, limits every engine to those codes.
+  explicit Router(std::vector<std::unique_ptr<Engine>> engines,
+                  std::vector<std::string> only = {});
+  Router(const Router&) = delete;
+  Router& operator=(const Router&) = delete;
+
+  // The engine that serves `code` now; nothing when no engine offers it. Asks the engines each
+  // time: an engine's codes may change while the service runs.
+  Engine* Find(std::string_view code) const;
+
+  // Every code offered now, sorted by code, with the engine that serves it.
+  std::vector<Route> Routes() const;
+
+  // Each engine's state, in priority order.
+  std::vector<EngineState> States() const;
+
+  const std::vector<std::unique_ptr<Engine>>& engines() const { return engines_; }
+
+ private:
+  bool Allowed(std::string_view code) const;
+
+  const std::vector<std::unique_ptr<Engine>> engines_;
+  const std::vector<std::string> only_;
+};
+
+}  // namespace service

@@ -1,0 +1,22 @@
+// Defaults and limits of the service's HTTP, in one place.
+#pragma once
+
+#include <cstddef>
+
+namespace service {
+
+inline constexpr const char* kDefaultListen = "localhost:80";
+
+// A 4079-byte chunk percent-encoded is about 12 KiB; anything longer than this is refused (414).
+inline constexpr std::size_t kMaxTargetLength = 64 * 1024;
+
+// HTTP. Each connection has a thread of its own, since a translation blocks while it runs.
+// Idle or stalled clients are dropped after the timeout; until then each holds one of the
+// connections, so the limit stays well above any number of chat users at once.
+inline constexpr unsigned kMaxConnections = 1000;
+inline constexpr unsigned kConnectionTimeoutSeconds = 15;
+inline constexpr int kListenBacklog = 256;
+// Room for the largest target (kMaxTargetLength) and its headers in one connection's memory.
+inline constexpr std::size_t kConnectionMemoryLimit = 256 * 1024;
+
+}  // namespace service

@@ -1,0 +1,41 @@
+// An engine in memory, for tests about HTTP and the pages rather than about an engine: each
+// text comes back as it was sent, what it was asked is kept, and it is up or down as the test
+// says.
+#pragma once
+
+#include "service/engine/engine.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace service_test {
+
+class MemoryEngine : public service::Engine {
+ public:
+  MemoryEngine(std::string name, std::vector<service::Offer> offers);
+
+  std::string Name() const override { return name_; }
+  std::vector<service::Offer> Offers() const override { return offers_; }
+  // The pieces joined; a code it does not offer is a problem.
+  service::Translation Translate(std::string_view code,
+                                 const std::vector<service::Piece>& pieces) override;
+  service::EngineHealth Health() const override;
+
+  void SetHealth(service::EngineHealth health);
+
+  struct Call {
+    std::string code;
+    std::vector<service::Piece> pieces;
+  };
+  std::vector<Call> Calls() const;
+
+ private:
+  const std::string name_;
+  const std::vector<service::Offer> offers_;
+  mutable std::mutex mutex_;
+  service::EngineHealth health_;
+  std::vector<Call> calls_;
+};
+
+}  // namespace service_test
