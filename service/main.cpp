@@ -1,7 +1,9 @@
 // translation-service: answers GET /tr?trtext=TEXT&lp=CODE with the translation of TEXT
-// between the markers the plug-in looks for, translating with warm Apertium pipelines.
+// between the markers the plug-in looks for, translating with warm Apertium pipelines and,
+// for the codes they do not reach, with the upstream MT servers named on the command line.
 #include "service/engine/apertium/apertium_engine.h"
 #include "service/engine/router.h"
+#include "service/engine/upstream/upstream_option.h"
 #include "service/http/http_config.h"
 #include "service/http/http_service.h"
 #include "service/http/listen_socket.h"
@@ -22,9 +24,13 @@ namespace {
 
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
+    "                           [--upstream KIND=URL[,key-file=PATH]]...\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
     "  --modes DIR         the Apertium modes to look for pairs in (default %s)\n"
     "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n"
+    "  --upstream KIND=URL a server that translates the codes Apertium does not reach, tried\n"
+    "                      in the order given: libretranslate=URL[,key-file=PATH] (the file\n"
+    "                      holds the API key) or apy=URL (Apertium-APy)\n"
     "  --help, --version   show this text, or the version, and exit\n";
 
 std::vector<std::string> SplitCodes(const std::string& list) {
@@ -54,6 +60,7 @@ int BadCommandLine(const std::string& problem) {
 int main(int argc, char** argv) {
   std::string listen = service::kDefaultListen;
   service::ApertiumOptions options;
+  std::vector<service::upstream::UpstreamOption> upstreams;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") return Usage(stdout, 0);
@@ -61,7 +68,8 @@ int main(int argc, char** argv) {
       std::printf("translation-service %s\n", MIRELSKAN_VERSION);
       return 0;
     }
-    if (argument != "--listen" && argument != "--modes" && argument != "--pairs") {
+    if (argument != "--listen" && argument != "--modes" && argument != "--pairs" &&
+        argument != "--upstream") {
       return BadCommandLine("unknown option " + argument);
     }
     if (i + 1 >= argc) return BadCommandLine(argument + " needs a value");
@@ -70,6 +78,11 @@ int main(int argc, char** argv) {
       listen = value;
     } else if (argument == "--modes") {
       options.modes_dir = value;
+    } else if (argument == "--upstream") {
+      std::string problem;
+      auto upstream = service::upstream::ParseUpstreamOption(value, &problem);
+      if (!upstream) return BadCommandLine("--upstream: " + problem);
+      upstreams.push_back(std::move(*upstream));
     } else {
       options.codes = SplitCodes(value);
     }
@@ -91,13 +104,17 @@ int main(int argc, char** argv) {
     service::UniqueFd socket = service::BindSocket(*address);
     int port = service::BoundPort(socket.get());
     auto apertium = std::make_unique<service::ApertiumEngine>(options);
-    if (apertium->Pairs().empty()) {
+    if (apertium->Pairs().empty() && upstreams.empty()) {
       service::LogLine("no language pair can be served from " + options.modes_dir);
       return 1;
     }
-    // In priority order: for each code, the first engine that offers it serves it.
+    // In priority order: for each code, the first engine that offers it serves it. An upstream
+    // that is down now offers its codes once it answers.
     std::vector<std::unique_ptr<service::Engine>> engines;
     engines.push_back(std::move(apertium));
+    for (const auto& upstream : upstreams) {
+      engines.push_back(service::upstream::MakeUpstreamEngine(upstream));
+    }
     service::Router router(std::move(engines), options.codes);
     service::HttpService http(router, std::move(socket), *address);
     std::vector<service::Route> routes = router.Routes();

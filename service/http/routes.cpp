@@ -4,6 +4,7 @@
 #include "health.h"
 #include "http_config.h"
 #include "pages.h"
+#include "service/text/protected_spans.h"
 #include "service/text/text_encoding.h"
 
 #include <algorithm>
@@ -55,7 +56,7 @@ Answer Translate(const Router& router, std::string_view query) {
   std::string result = *text;  // a blank text stays as it is
   if (!IsBlank(*text)) {
     Translation translation =
-        engine->Translate(*code, {Piece{utf8 ? *text : Windows1252ToUtf8(*text), false}});
+        engine->Translate(*code, ProtectSpans(utf8 ? *text : Windows1252ToUtf8(*text)));
     if (!translation.ok) {
       return Page(503, MessagePage("Translation failed",
                                    "The text could not be translated: " + translation.problem +

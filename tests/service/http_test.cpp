@@ -54,7 +54,7 @@ TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
   static const Case kCases[] = {
       {"en_es", "eng-spa",
        "Hello, world! The quick brown fox jumps over the lazy dog.\n\nWhere is Xyzzyplugh?  "
-       "Tabs\tand [brackets] {braces} ~tilde~ ^caret$ back\\slash / @at #hash "},
+       "Tabs\tand [brackets] {braces} ~tilde~ ^caret$ back\\slash / @ at #hash "},
       {"es_en", "spa-eng",
        "\xC2\xBF"
        "D\xC3\xB3nde est\xC3\xA1 la biblioteca?\nMa\xC3\xB1"

@@ -1,5 +1,6 @@
 #include "apertium_engine.h"
 
+#include "service/text/span_markers.h"
 #include "stream_format.h"
 #include "service/posix/log.h"
 
@@ -124,9 +125,7 @@ std::vector<Offer> ApertiumEngine::Offers() const {
 Translation ApertiumEngine::Translate(std::string_view code, const std::vector<Piece>& pieces) {
   const LanguagePair* pair = Find(code);
   if (!pair) return Translation{false, "", "apertium has no pair " + std::string(code)};
-  std::string text;
-  for (const Piece& piece : pieces) text += piece.text;
-  return TranslatePair(*pair, text);
+  return TranslatePair(*pair, pieces);
 }
 
 EngineHealth ApertiumEngine::Health() const {
@@ -147,8 +146,35 @@ std::vector<pid_t> ApertiumEngine::PipelinePids(const std::string& mode) const {
 }
 
 Translation ApertiumEngine::TranslatePair(const LanguagePair& pair, std::string_view text) {
+  Translation result = TranslateStream(pair, Deformat(text));
+  if (result.ok) result.text = Reformat(result.text);
+  return result;
+}
+
+Translation ApertiumEngine::TranslatePair(const LanguagePair& pair,
+                                          const std::vector<Piece>& pieces) {
+  if (std::all_of(pieces.begin(), pieces.end(), [](const Piece& piece) { return piece.keep; })) {
+    return Translation{true, JoinPieces(pieces), {}};
+  }
+  Translation result = TranslateStream(pair, Deformat(pieces));
+  if (!result.ok) return result;
+  if (auto text = Reformat(result.text, pieces)) {
+    result.text = std::move(*text);
+    return result;
+  }
+  LogLine("mode " + pair.modes.front() + " lost a kept span; translating piece by piece");
+  auto text = TranslatePieceByPiece(pieces, [&](std::string_view words) {
+    Translation part = TranslatePair(pair, words);
+    if (!part.ok) result.problem = part.problem;
+    return part.ok ? std::optional<std::string>(std::move(part.text)) : std::nullopt;
+  });
+  result.ok = text.has_value();
+  result.text = text.value_or("");
+  return result;
+}
+
+Translation ApertiumEngine::TranslateStream(const LanguagePair& pair, std::string stream) {
   Translation result;
-  std::string stream = Deformat(text);
   for (const std::string& mode : pair.modes) {
     auto found = pools_.find(mode);
     std::string output;
@@ -160,7 +186,7 @@ Translation ApertiumEngine::TranslatePair(const LanguagePair& pair, std::string_
     stream = std::move(output);
   }
   result.ok = true;
-  result.text = Reformat(stream);
+  result.text = std::move(stream);
   return result;
 }
 

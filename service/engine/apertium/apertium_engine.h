@@ -53,7 +53,7 @@ class ApertiumEngine : public Engine {
 
   std::string Name() const override { return "apertium"; }
   std::vector<Offer> Offers() const override;
-  // The pieces' text joined, as one text: kept pieces are translated too, for now.
+  // Kept pieces pass as superblanks, so they stay in their place in the sentence.
   Translation Translate(std::string_view code, const std::vector<Piece>& pieces) override;
   // Ready from the start on: a pair whose pipelines did not start is not offered, and a
   // pipeline that breaks is replaced.
@@ -71,10 +71,17 @@ class ApertiumEngine : public Engine {
   // runs to its timeout.
   Translation TranslatePair(const LanguagePair& pair, std::string_view text);
 
+  // The same for a text cut into pieces: the kept ones come back byte for byte and in place
+  // (as superblanks; should Apertium lose one, the pieces between are translated one by one),
+  // the white space at both ends as typed.
+  Translation TranslatePair(const LanguagePair& pair, const std::vector<Piece>& pieces);
+
   // The process ids of a mode's pipelines, for tests that break them.
   std::vector<pid_t> PipelinePids(const std::string& mode) const;
 
  private:
+  // Runs an Apertium stream through the pair's modes, in order.
+  Translation TranslateStream(const LanguagePair& pair, std::string stream);
   bool Exchange(PipelinePool& pool, std::string_view stream, std::string& output,
                 std::string& problem);
 

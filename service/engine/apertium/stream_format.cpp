@@ -1,5 +1,7 @@
 #include "stream_format.h"
 
+#include <algorithm>
+
 namespace service {
 
 namespace {
@@ -12,18 +14,23 @@ bool IsSpecialCharacter(char c) {
   return std::string_view("\\[]^$/@<>{}").find(c) != std::string_view::npos;
 }
 
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
 const char kSentenceEnd[] = ".[]";
 
-}  // namespace
-
-std::string Deformat(std::string_view input) {
+std::string WithoutNul(std::string_view input) {
   std::string text;
   text.reserve(input.size());
   for (char c : input) {
     if (c != '\0') text += c;
   }
-  std::string stream;
-  stream.reserve(text.size() + text.size() / 8 + 8);
+  return text;
+}
+
+// `last` says whether the text ends the stream, where its closing blanks end a sentence.
+void AppendText(std::string& stream, const std::string& text, bool last) {
   std::size_t i = 0;
   while (i < text.size()) {
     if (!IsFormatCharacter(text[i])) {
@@ -36,7 +43,7 @@ std::string Deformat(std::string_view input) {
     std::string_view run(text.data() + i, end - i);
     bool paragraph = run.find("\n\n") != std::string_view::npos ||
                      run.find("\r\n\r\n") != std::string_view::npos;
-    if (paragraph || end == text.size()) stream += kSentenceEnd;
+    if (paragraph || (last && end == text.size())) stream += kSentenceEnd;
     if (run == " ") {
       stream += ' ';
     } else {
@@ -46,11 +53,18 @@ std::string Deformat(std::string_view input) {
     }
     i = end;
   }
-  if (text.empty() || !IsFormatCharacter(text.back())) stream += kSentenceEnd;
-  return stream;
 }
 
-std::string Reformat(std::string_view stream) {
+// Where in the text the superblanks in `kept` came back, found in order.
+struct Found {
+  std::size_t count = 0;
+  std::size_t begin = 0;  // of the first
+  std::size_t end = 0;    // of the last
+};
+
+// Superblanks come back as they stand.
+std::string Unformat(std::string_view stream, const std::vector<std::string>& kept,
+                     Found& found) {
   std::string text;
   text.reserve(stream.size());
   bool plain_period_last = false;
@@ -71,10 +85,16 @@ std::string Reformat(std::string_view stream) {
       if (end == i + 1) {
         if (plain_period_last) text.pop_back();
       } else {
+        std::string block;
         for (std::size_t k = i + 1; k < end; ++k) {
           if (stream[k] == '\\' && k + 1 < end) ++k;
-          text += stream[k];
+          block += stream[k];
         }
+        if (found.count < kept.size() && block == kept[found.count]) {
+          if (found.count++ == 0) found.begin = text.size();
+          found.end = text.size() + block.size();
+        }
+        text += block;
       }
       plain_period_last = false;
       i = end + 1;
@@ -85,6 +105,81 @@ std::string Reformat(std::string_view stream) {
     }
   }
   return text;
+}
+
+// The pieces less the white space at both ends of their text, which goes to `lead` and `trail`.
+std::vector<Piece> Middle(const std::vector<Piece>& pieces, std::string& lead,
+                          std::string& trail) {
+  std::string text;
+  for (const Piece& piece : pieces) text += piece.text;
+  std::size_t first = 0;
+  while (first < text.size() && IsBlank(text[first])) ++first;
+  std::size_t last = text.size();
+  while (last > first && IsBlank(text[last - 1])) --last;
+  lead = text.substr(0, first);
+  trail = text.substr(last);
+  std::vector<Piece> middle;
+  std::size_t at = 0;
+  for (const Piece& piece : pieces) {
+    std::size_t begin = std::max(at, first), end = std::min(at + piece.text.size(), last);
+    if (begin < end) middle.push_back(Piece{text.substr(begin, end - begin), piece.keep});
+    at += piece.text.size();
+  }
+  return middle;
+}
+
+}  // namespace
+
+std::string Deformat(std::string_view input) {
+  const std::string text = WithoutNul(input);
+  std::string stream;
+  stream.reserve(text.size() + text.size() / 8 + 8);
+  AppendText(stream, text, true);
+  if (text.empty() || !IsFormatCharacter(text.back())) stream += kSentenceEnd;
+  return stream;
+}
+
+std::string Reformat(std::string_view stream) {
+  Found found;
+  return Unformat(stream, {}, found);
+}
+
+std::string Deformat(const std::vector<Piece>& pieces) {
+  std::string lead, trail, stream;
+  for (const Piece& piece : Middle(pieces, lead, trail)) {
+    if (!piece.keep) {
+      AppendText(stream, WithoutNul(piece.text), false);
+      continue;
+    }
+    std::string text = WithoutNul(piece.text);
+    if (text.empty()) continue;
+    stream += '[';
+    for (char c : text) {
+      if (IsSpecialCharacter(c)) stream += '\\';
+      stream += c;
+    }
+    stream += ']';
+  }
+  return stream + kSentenceEnd;
+}
+
+std::optional<std::string> Reformat(std::string_view stream, const std::vector<Piece>& pieces) {
+  std::string lead, trail;
+  std::vector<std::string> kept;
+  for (const Piece& piece : Middle(pieces, lead, trail)) {
+    std::string text = WithoutNul(piece.text);
+    if (piece.keep && !text.empty()) kept.push_back(std::move(text));
+  }
+  Found found;
+  std::string body = Unformat(stream, kept, found);
+  if (found.count != kept.size()) return std::nullopt;
+  // Only what Apertium put around the words goes, never the ends of a kept piece.
+  if (kept.empty()) found.begin = found.end = body.size();
+  std::size_t first = 0;
+  while (first < found.begin && IsBlank(body[first])) ++first;
+  std::size_t last = body.size();
+  while (last > std::max(first, found.end) && IsBlank(body[last - 1])) --last;
+  return lead + body.substr(first, last - first) + trail;
 }
 
 }  // namespace service

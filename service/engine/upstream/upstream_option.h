@@ -1,0 +1,30 @@
+// The service's --upstream values, and the engine each one names.
+#pragma once
+
+#include "service/engine/engine.h"
+#include "service/engine/upstream/upstream_engine.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace service::upstream {
+
+struct UpstreamOption {
+  enum class Kind { kLibreTranslate, kApy };
+  Kind kind = Kind::kLibreTranslate;
+  std::string url;       // without a trailing slash
+  std::string key_file;  // empty without one
+  std::string api_key;   // the key file's content, white space trimmed; never logged
+};
+
+// Reads "libretranslate=URL", "libretranslate=URL,key-file=PATH" or "apy=URL" and the key file.
+// On a fault, nothing, with *error saying why (naming the key file, never what it holds).
+std::optional<UpstreamOption> ParseUpstreamOption(std::string_view value, std::string* error);
+
+// Learns the upstream's pairs before returning; never throws because the upstream is down.
+std::unique_ptr<Engine> MakeUpstreamEngine(const UpstreamOption& option,
+                                           UpstreamLimits limits = {});
+
+}  // namespace service::upstream

@@ -1,0 +1,22 @@
+// What in a chat line must come back exactly as typed: links, addresses, names, tags,
+// emoticons, code and paths pass every engine untouched, and so does the white space around
+// the line.
+#pragma once
+
+#include "service/engine/engine.h"
+
+#include <string_view>
+#include <vector>
+
+namespace service {
+
+// Cuts UTF-8 text (the plug-in's Windows-1252 is converted before) into pieces to translate
+// and pieces to keep. Kept: URLs with a scheme or starting "www." (less the punctuation that
+// ends the sentence), e-mail addresses, @mentions, #tags with a letter in them (so "#1" is
+// text), whole-token ASCII emoticons, emoji with their modifiers and joiners, `code`, Windows
+// and POSIX paths, a leading "name: ", the white space at both ends, and whatever between
+// those holds no letter or digit. Pieces alternate and are never empty; joined they are the
+// text, whatever its bytes.
+std::vector<Piece> ProtectSpans(std::string_view utf8_text);
+
+}  // namespace service

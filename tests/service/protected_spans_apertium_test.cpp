@@ -1,0 +1,68 @@
+// Chat lines through the real Apertium pipelines: what must come back as typed does, in place.
+#include "service_test_support.h"
+
+#include "service/text/protected_spans.h"
+
+#include <string>
+
+namespace service_test {
+namespace {
+
+using ProtectedSpansApertiumTest = ServiceTest;
+
+TEST_F(ProtectedSpansApertiumTest, KeptSpansComeBackInPlace) {
+  struct Case {
+    const char* code;
+    const char* text;
+    const char* expected;
+  };
+  static const Case kCases[] = {
+      {"en_es", "meet at the station at ten, ok? #party",
+       "Cumple en la canal en diez, vale? #party"},
+      {"en_es", "check this out http://example.com/a?b=c&d=e#top it is great",
+       "Control esto fuera http://example.com/a?b=c&d=e#top  es sumo"},
+      {"en_es", "the file is in C:\\Users\\bob\\notes.txt now",
+       "La lima es en C:\\Users\\bob\\notes.txt ahora"},
+      {"en_es", "open /home/bob/house/notes.txt and read the letter",
+       "Abierto /home/bob/house/notes.txt y leer la letra"},
+      {"en_es", "run `make test` before you leave the house",
+       "Corrido `make test` antes de que  dejas la casa"},
+      {"en_es", "I love you <3",
+       "Te quieres <3"},
+      {"en_es", "bob: write to anna@example.com and @carlos today",
+       "bob: Escribe a anna@example.com y @carlos hoy"},
+      {"en_es", "the cat is sleeping \xF0\x9F\x98\xB4\xF0\x9F\x90\x88 on my bed :)",
+       "El gato est\xC3\xA1 durmiendo \xF0\x9F\x98\xB4\xF0\x9F\x90\x88 en mi cama :)"},
+      {"en_es", "  see www.example.org/news, the house is red!  ",
+       "  Ve www.example.org/news, la casa es roja!  "},
+      {"en_es", "copy \\\\server\\share\\house.doc to ~/docs/house.doc",
+       "Copia \\\\server\\share\\house.doc a ~/docs/house.doc"},
+      {"es_en", "ana: mira http://ejemplo.es/casa y dime qu\xC3\xA9 piensas :D #fiesta",
+       "ana: It looks http://ejemplo.es/casa and say me what think :D #fiesta"},
+      {"es_en", "el archivo est\xC3\xA1 en /home/ana/casa.txt \xF0\x9F\x98\x80",
+       "The archive is in /home/ana/casa.txt \xF0\x9F\x98\x80"},
+      {"fr_en", "regarde https://exemple.fr/maison?x=1, la maison est belle <3 @marie",
+       "It looks https://exemple.fr/maison?x=1, the house is good-looking <3 @marie"},
+      {"fr_en", "le chat dort sur `le lit` ;)",
+       "The cat sleeps on `le lit` ;)"},
+  };
+  service::ApertiumEngine& engine = apertium();
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.text);
+    service::Translation translation = engine.Translate(c.code, service::ProtectSpans(c.text));
+    ASSERT_TRUE(translation.ok) << translation.problem;
+    EXPECT_EQ(translation.text, c.expected);
+  }
+}
+
+TEST_F(ProtectedSpansApertiumTest, ThePluginsWindows1252LinesAreProtectedToo) {
+  auto translation =
+      Translate(PercentEncode("bob: the caf\xE9 is at www.cafe.fr ;) #paris <3 "), "en_es");
+  ASSERT_TRUE(translation.has_value());
+  EXPECT_EQ(*translation,
+            "bob: La cafeter\xED"
+            "a es en www.cafe.fr ;) #paris <3 ");
+}
+
+}  // namespace
+}  // namespace service_test

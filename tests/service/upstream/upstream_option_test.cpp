@@ -1,0 +1,116 @@
+#include "service/engine/upstream/upstream_option.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+using service::upstream::MakeUpstreamEngine;
+using service::upstream::ParseUpstreamOption;
+using service::upstream::UpstreamOption;
+
+// Files the cases name by these paths.
+constexpr char kKeyFile[] = "/tmp/upstream-option-test-key";
+constexpr char kEmptyKeyFile[] = "/tmp/upstream-option-test-empty-key";
+
+class UpstreamOptionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ofstream(kKeyFile) << "  s3cret-4711\n";
+    std::ofstream(kEmptyKeyFile) << " \n";
+  }
+  void TearDown() override {
+    std::remove(kKeyFile);
+    std::remove(kEmptyKeyFile);
+  }
+};
+
+TEST_F(UpstreamOptionTest, ReadsKindUrlAndKey) {
+  struct Case {
+    const char* value;
+    UpstreamOption::Kind kind;
+    const char* url;
+    const char* key_file;
+    const char* api_key;
+  };
+  static const Case kCases[] = {
+      {"libretranslate=http://127.0.0.1:5000", UpstreamOption::Kind::kLibreTranslate,
+       "http://127.0.0.1:5000", "", ""},
+      {"libretranslate=https://lt.example/mt/,key-file=/tmp/upstream-option-test-key",
+       UpstreamOption::Kind::kLibreTranslate, "https://lt.example/mt",
+       "/tmp/upstream-option-test-key", "s3cret-4711"},
+      {"apy=http://localhost:2737/", UpstreamOption::Kind::kApy, "http://localhost:2737", "", ""},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.value);
+    std::string error;
+    std::optional<UpstreamOption> option = ParseUpstreamOption(c.value, &error);
+    ASSERT_TRUE(option) << error;
+    EXPECT_EQ(option->kind, c.kind);
+    EXPECT_EQ(option->url, c.url);
+    EXPECT_EQ(option->key_file, c.key_file);
+    EXPECT_EQ(option->api_key, c.api_key);
+  }
+}
+
+TEST_F(UpstreamOptionTest, SaysWhatIsWrong) {
+  struct Case {
+    const char* value;
+    const char* error;
+  };
+  static const Case kCases[] = {
+      {"", "--upstream takes libretranslate=URL[,key-file=PATH] or apy=URL, not \"\""},
+      {"http://127.0.0.1:5000",
+       "--upstream takes libretranslate=URL[,key-file=PATH] or apy=URL, not "
+       "\"http://127.0.0.1:5000\""},
+      {"deepl=http://127.0.0.1:5000",
+       "--upstream: unknown kind \"deepl\" (--upstream takes libretranslate=URL[,key-file=PATH] "
+       "or apy=URL)"},
+      {"libretranslate=", "--upstream libretranslate= needs a URL starting http:// or https://"},
+      {"apy=ftp://127.0.0.1", "--upstream apy= needs a URL starting http:// or https://"},
+      {"apy=http://", "--upstream apy= has no usable URL"},
+      {"apy=http://127.0.0.1:2737,key-file=/tmp/upstream-option-test-key",
+       "--upstream apy=URL takes nothing after the URL"},
+      {"libretranslate=http://127.0.0.1:5000,key=s3cret-4711",
+       "--upstream libretranslate=URL: unknown setting \"key=s3cret-4711\" (only key-file=PATH)"},
+      {"libretranslate=http://127.0.0.1:5000,key-file=", "--upstream: key-file= needs a path"},
+      {"libretranslate=http://127.0.0.1:5000,key-file=/nonexistent/key",
+       "--upstream: cannot read key-file=/nonexistent/key (No such file or directory)"},
+      {"libretranslate=http://127.0.0.1:5000,key-file=/tmp",
+       "--upstream: cannot read key-file=/tmp (Is a directory)"},
+      {"libretranslate=http://127.0.0.1:5000,key-file=/tmp/upstream-option-test-empty-key",
+       "--upstream: key-file=/tmp/upstream-option-test-empty-key holds no key"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.value);
+    std::string error;
+    EXPECT_FALSE(ParseUpstreamOption(c.value, &error));
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+TEST_F(UpstreamOptionTest, MakesTheEngineOfTheKindNamed) {
+  struct Case {
+    const char* value;
+    const char* name;
+  };
+  // Port 1 of loopback refuses: the engines start all the same.
+  static const Case kCases[] = {
+      {"libretranslate=http://127.0.0.1:1", "libretranslate http://127.0.0.1:1"},
+      {"apy=http://127.0.0.1:1", "apy http://127.0.0.1:1"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.value);
+    std::string error;
+    std::optional<UpstreamOption> option = ParseUpstreamOption(c.value, &error);
+    ASSERT_TRUE(option) << error;
+    std::unique_ptr<service::Engine> engine = MakeUpstreamEngine(*option);
+    EXPECT_EQ(engine->Name(), c.name);
+    EXPECT_TRUE(engine->Offers().empty());
+  }
+}
+
+}  // namespace
