@@ -2,130 +2,9 @@
 
 #include "output.h"
 
-#include <cstdlib>
 #include <vector>
 
-const char HOST_USAGE[] =
-    "usage: plugin-host.exe <plug-in DLL> [STEP...]\n"
-    "       plugin-host.exe <plug-in DLL> --interactive\n"
-    "\n"
-    "Loads the plug-in by path, calls Initialize and PublishInfo (lines starting with\n"
-    "\"published\"), runs each STEP in order (with no STEP, each line of standard input),\n"
-    "then calls Uninitialize. Toasts reach a hidden top-level window; message boxes are\n"
-    "printed and closed at once. --interactive reads steps from standard input as well, and\n"
-    "prints \"ready\" once the plug-in is loaded and \"done\" after each step, for a program\n"
-    "that drives the host through pipes.\n"
-    "\n"
-    "Steps:\n"
-    "  /word [parameters]    ParseCommand with \"/word\" and the text after the first space\n"
-    "                        (empty without a space), a 4096-byte result buffer and 0\n"
-    "  --configure           Configure\n"
-    "  --parse-tag[=A,B[,null]]\n"
-    "                        ParseTag with the values A and B (default 0,0); \"null\" passes\n"
-    "                        no result buffer\n"
-    "  --receive-notify[=A,B,C[,null]]\n"
-    "                        ReceiveNotify likewise (default 0,0,0)\n"
-    "  --toast=PARAM,FLAG,TITLE,MESSAGE\n"
-    "                        _DisplayToast@16 called directly. PARAM and FLAG in decimal or\n"
-    "                        0x hex; TITLE and MESSAGE take the escapes \\\\ \\\" \\n \\r \\t \\xHH;\n"
-    "                        MESSAGE runs to the end and may hold commas\n"
-    "  --toast-wide=PARAM,FLAG,TITLE,MESSAGE\n"
-    "                        _DisplayToastW@16 likewise: each byte and each \\xHH is one\n"
-    "                        UTF-16 unit of that value, \\uHHHH any unit\n"
-    "  --publish-info[=RECORDS]\n"
-    "                        PublishInfo again; RECORDS names which of the records 1, 2, 3\n"
-    "                        to pass (default 123), the others are null\n"
-    "  anything else         printed as not a command\n"
-    "\n"
-    "Output: one event per line; strings in double quotes with the escapes \\\\ \\\" \\n \\r \\t\n"
-    "and \\xHH (lower-case) for other bytes below 0x20 or from 0x7F on; wide strings as UTF-8.\n"
-    "  command \"<line>\"\n"
-    "  result <n> \"<buffer>\" | result <n> unchanged | not handled \"<buffer>\" | not handled unchanged\n"
-    "  overrun <n> guard bytes          the plug-in wrote past the result buffer\n"
-    "  unterminated result              no terminator within the result buffer\n"
-    "  toast form=ansi|wide lparam=0|1 title=\"...\" message=\"...\" param=<n> flag=0x<hex>\n"
-    "        reserved=0x<hex>    (a null address prints as null; another lParam as\n"
-    "        form=unknown lparam=<n>, without the strings)\n"
-    "  messagebox caption=\"...\" text=\"...\"\n"
-    "  action \"<step>\", then one of: configure returned <n>;\n"
-    "        parse-tag returned <n> \"<buffer>\"|unchanged|no buffer; receive-notify likewise;\n"
-    "        display-toast returned <n>; display-toast-wide returned <n>\n"
-    "  published initialize=<n> | publish-info=<n> | name=\"...\" | commands=<n> |\n"
-    "        command=<i> word=\"...\" description=\"...\" hint=\"...\" | third=<n> |\n"
-    "        record=<1|2|3> size=<n> changed=<ranges> outside=<ranges>\n"
-    "        (ranges of bytes, first-last, that no longer hold the host's fill byte; outside\n"
-    "        counts those beyond the published fields, guard bytes after the record included)\n"
-    "  not a command \"<line>\" | unknown action \"<step>\"\n"
-    "\n"
-    "Exit status: 0; 1 if the plug-in wrote where it must not, left a result unterminated,\n"
-    "or a step was not understood; 2 if the plug-in could not be loaded.\n";
-
 namespace {
-
-// Splits at commas into at most `parts` pieces; the last piece takes the rest.
-std::vector<std::string> SplitArguments(const std::string& text, std::size_t parts) {
-  std::vector<std::string> pieces;
-  std::size_t start = 0;
-  while (pieces.size() + 1 < parts) {
-    const std::size_t comma = text.find(',', start);
-    if (comma == std::string::npos) break;
-    pieces.push_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-  pieces.push_back(text.substr(start));
-  return pieces;
-}
-
-bool ParseNumber(const std::string& text, unsigned long& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  value = std::strtoul(text.c_str(), &end, 0);
-  return *end == '\0';
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Each plain byte is one unit of its value; \uHHHH only where units may exceed a byte.
-bool DecodeEscapes(const std::string& text, bool wide, std::vector<unsigned>& units) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte != '\\') {
-      units.push_back(byte);
-      continue;
-    }
-    if (++i == text.size()) return false;
-    switch (text[i]) {
-      case '\\': units.push_back('\\'); break;
-      case '"': units.push_back('"'); break;
-      case 'n': units.push_back('\n'); break;
-      case 'r': units.push_back('\r'); break;
-      case 't': units.push_back('\t'); break;
-      case 'x':
-      case 'u': {
-        const std::size_t digits = text[i] == 'x' ? 2 : 4;
-        if (text[i] == 'u' && !wide) return false;
-        if (i + digits >= text.size()) return false;
-        unsigned unit = 0;
-        for (std::size_t d = 1; d <= digits; ++d) {
-          const int value = HexDigit(text[i + d]);
-          if (value < 0) return false;
-          unit = unit * 16 + static_cast<unsigned>(value);
-        }
-        units.push_back(unit);
-        i += digits;
-        break;
-      }
-      default:
-        return false;
-    }
-  }
-  return true;
-}
 
 template <typename Text>
 Text FromUnits(const std::vector<unsigned>& units) {
@@ -157,13 +36,14 @@ void HostSession::Start() {
 
 void HostSession::Stop() { plugin_.uninitialize(); }
 
-void HostSession::Run(const std::string& step) {
-  if (step.compare(0, 1, "/") == 0)
-    RunCommand(step);
-  else if (step.compare(0, 2, "--") == 0)
-    RunAction(step);
+void HostSession::Run(const std::string& line) {
+  const Step step = ParseStep(line);
+  if (step.kind == Step::Kind::kNotACommand)
+    PrintLine("not a command " + Quote(line));
+  else if (step.kind == Step::Kind::kCommand)
+    RunCommand(line, step);
   else
-    PrintLine("not a command " + Quote(step));
+    RunAction(line, step);
 }
 
 std::string HostSession::ResultText(const SentinelArea& buffer) {
@@ -180,45 +60,39 @@ void HostSession::ReportBufferFaults(const SentinelArea& buffer) {
   if (!terminated) Fault("unterminated result");
 }
 
-void HostSession::RunCommand(const std::string& line) {
+void HostSession::RunCommand(const std::string& line, const Step& step) {
   PrintLine("command " + Quote(line));
-  const std::size_t space = line.find(' ');
-  const std::string word = line.substr(0, space);
-  const std::string parameters = space == std::string::npos ? "" : line.substr(space + 1);
-
   SentinelArea buffer(RESULT_BUFFER_CAPACITY, RESULT_BUFFER_GUARD);
-  const int result = plugin_.parseCommand(word.c_str(), parameters.c_str(), 0,
+  const int result = plugin_.parseCommand(step.word.c_str(), step.parameters.c_str(), 0,
                                           reinterpret_cast<char*>(buffer.data()));
   const std::string head = result ? "result " + std::to_string(result) : "not handled";
   PrintLine(head + " " + ResultText(buffer));
   ReportBufferFaults(buffer);
 }
 
-void HostSession::RunAction(const std::string& action) {
-  const std::size_t equals = action.find('=');
-  const std::string name = action.substr(0, equals);
-  const bool hasArguments = equals != std::string::npos;
-  const std::string arguments = hasArguments ? action.substr(equals + 1) : "";
-
-  PrintLine("action " + Quote(action));
-  bool understood = false;
-  if (name == "--configure" && !hasArguments) {
-    PrintLine("configure returned " + std::to_string(plugin_.configure()));
-    understood = true;
-  } else if (name == "--publish-info") {
-    understood = PublishInfo(hasArguments ? arguments : "123");
-  } else if (name == "--parse-tag") {
-    understood = ParseTag(hasArguments ? arguments : "0,0");
-  } else if (name == "--receive-notify") {
-    understood = ReceiveNotify(hasArguments ? arguments : "0,0,0");
-  } else if ((name == "--toast" || name == "--toast-wide") && hasArguments) {
-    understood = Toast(arguments, name == "--toast-wide");
+void HostSession::RunAction(const std::string& line, const Step& step) {
+  PrintLine("action " + Quote(line));
+  switch (step.kind) {
+    case Step::Kind::kConfigure:
+      PrintLine("configure returned " + std::to_string(plugin_.configure()));
+      break;
+    case Step::Kind::kPublishInfo:
+      PublishInfo(step.records);
+      break;
+    case Step::Kind::kParseTag:
+    case Step::Kind::kReceiveNotify:
+      PassNumbers(step);
+      break;
+    case Step::Kind::kToast:
+    case Step::Kind::kToastWide:
+      Toast(step);
+      break;
+    default:
+      Fault("unknown action " + Quote(line));
   }
-  if (!understood) Fault("unknown action " + Quote(action));
 }
 
-bool HostSession::PublishInfo(const std::string& records) {
-  if (records.find_first_not_of("123") != std::string::npos) return false;
+void HostSession::PublishInfo(const std::string& records) {
   const bool passInfo = records.find('1') != std::string::npos;
   const bool passTable = records.find('2') != std::string::npos;
   const bool passThird = records.find('3') != std::string::npos;
@@ -266,63 +140,33 @@ bool HostSession::PublishInfo(const std::string& records) {
     PrintLine("published third=" + std::to_string(third.Uint32At(0)));
     report(3, third, {{0, 3}});
   }
-  return true;
 }
 
-bool HostSession::ParseTag(const std::string& arguments) {
-  const std::vector<std::string> parts = SplitArguments(arguments, 3);
-  unsigned long a = 0, b = 0;
-  if (parts.size() < 2 || !ParseNumber(parts[0], a) || !ParseNumber(parts[1], b) ||
-      (parts.size() == 3 && parts[2] != "null"))
-    return false;
-
+void HostSession::PassNumbers(const Step& step) {
+  const bool parseTag = step.kind == Step::Kind::kParseTag;
+  const std::vector<std::uint32_t>& n = step.numbers;
   SentinelArea buffer(RESULT_BUFFER_CAPACITY, RESULT_BUFFER_GUARD);
-  const bool noBuffer = parts.size() == 3;
-  const int result = plugin_.parseTag(a, b, noBuffer ? nullptr : reinterpret_cast<char*>(buffer.data()));
-  PrintLine("parse-tag returned " + std::to_string(result) + " " +
-            (noBuffer ? std::string("no buffer") : ResultText(buffer)));
+  char* const result = step.noBuffer ? nullptr : reinterpret_cast<char*>(buffer.data());
+  const int returned = parseTag ? plugin_.parseTag(n[0], n[1], result)
+                                : plugin_.receiveNotify(n[0], n[1], n[2], result);
+  PrintLine(std::string(parseTag ? "parse-tag" : "receive-notify") + " returned " +
+            std::to_string(returned) + " " +
+            (step.noBuffer ? std::string("no buffer") : ResultText(buffer)));
   ReportBufferFaults(buffer);
-  return true;
 }
 
-bool HostSession::ReceiveNotify(const std::string& arguments) {
-  const std::vector<std::string> parts = SplitArguments(arguments, 4);
-  unsigned long a = 0, b = 0, c = 0;
-  if (parts.size() < 3 || !ParseNumber(parts[0], a) || !ParseNumber(parts[1], b) ||
-      !ParseNumber(parts[2], c) || (parts.size() == 4 && parts[3] != "null"))
-    return false;
-
-  SentinelArea buffer(RESULT_BUFFER_CAPACITY, RESULT_BUFFER_GUARD);
-  const bool noBuffer = parts.size() == 4;
-  const int result =
-      plugin_.receiveNotify(a, b, c, noBuffer ? nullptr : reinterpret_cast<char*>(buffer.data()));
-  PrintLine("receive-notify returned " + std::to_string(result) + " " +
-            (noBuffer ? std::string("no buffer") : ResultText(buffer)));
-  ReportBufferFaults(buffer);
-  return true;
-}
-
-bool HostSession::Toast(const std::string& arguments, bool wide) {
-  const std::vector<std::string> parts = SplitArguments(arguments, 4);
-  unsigned long param = 0, flag = 0;
-  std::vector<unsigned> title, message;
-  if (parts.size() != 4 || !ParseNumber(parts[0], param) || !ParseNumber(parts[1], flag) ||
-      !DecodeEscapes(parts[2], wide, title) || !DecodeEscapes(parts[3], wide, message))
-    return false;
-
-  const BOOL flagArgument = static_cast<BOOL>(static_cast<DWORD>(flag));
-  if (wide) {
-    const std::wstring wideTitle = FromUnits<std::wstring>(title);
-    const std::wstring wideMessage = FromUnits<std::wstring>(message);
-    const LRESULT result = plugin_.displayToastW(wideMessage.c_str(), wideTitle.c_str(),
-                                                 static_cast<DWORD>(param), flagArgument);
+void HostSession::Toast(const Step& step) {
+  const DWORD param = step.numbers[0];
+  const BOOL flag = static_cast<BOOL>(step.numbers[1]);
+  if (step.kind == Step::Kind::kToastWide) {
+    const std::wstring title = FromUnits<std::wstring>(step.title);
+    const std::wstring message = FromUnits<std::wstring>(step.message);
+    const LRESULT result = plugin_.displayToastW(message.c_str(), title.c_str(), param, flag);
     PrintLine("display-toast-wide returned " + std::to_string(result));
   } else {
-    const std::string ansiTitle = FromUnits<std::string>(title);
-    const std::string ansiMessage = FromUnits<std::string>(message);
-    const LRESULT result = plugin_.displayToast(ansiMessage.c_str(), ansiTitle.c_str(),
-                                                static_cast<DWORD>(param), flagArgument);
+    const std::string title = FromUnits<std::string>(step.title);
+    const std::string message = FromUnits<std::string>(step.message);
+    const LRESULT result = plugin_.displayToast(message.c_str(), title.c_str(), param, flag);
     PrintLine("display-toast returned " + std::to_string(result));
   }
-  return true;
 }

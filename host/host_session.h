@@ -2,6 +2,7 @@
 
 #include "plugin_library.h"
 #include "sentinel_area.h"
+#include "step_parser.h"
 
 #include <string>
 
@@ -14,7 +15,8 @@ inline constexpr std::size_t RESULT_BUFFER_GUARD = 1024;
 inline constexpr std::size_t PLUGIN_INFO_SIZE = 512;
 inline constexpr std::size_t COMMAND_ARRAY_SIZE = 6400;
 inline constexpr std::size_t COMMAND_DESCRIPTIONS_OFFSET = 4;
-inline constexpr std::size_t COMMAND_WORDS_OFFSET = COMMAND_DESCRIPTIONS_OFFSET + COMMAND_ARRAY_SIZE;
+inline constexpr std::size_t COMMAND_WORDS_OFFSET =
+    COMMAND_DESCRIPTIONS_OFFSET + COMMAND_ARRAY_SIZE;
 inline constexpr std::size_t COMMAND_HINTS_OFFSET = COMMAND_WORDS_OFFSET + COMMAND_ARRAY_SIZE;
 inline constexpr std::size_t COMMAND_TABLE_SIZE = COMMAND_HINTS_OFFSET + COMMAND_ARRAY_SIZE;
 inline constexpr std::size_t COMMAND_ENTRY_WIDTH = 128;
@@ -32,7 +34,7 @@ class HostSession {
   void Start();
   // A line starting with "/" is a command for ParseCommand; one starting with "--" is an
   // action of the host (see the usage text); anything else is no command.
-  void Run(const std::string& step);
+  void Run(const std::string& line);
   void Stop();
 
   // True once the plug-in wrote where it must not (past a buffer, outside the published
@@ -40,13 +42,12 @@ class HostSession {
   bool FaultSeen() const { return faultSeen_; }
 
  private:
-  void RunCommand(const std::string& line);
-  void RunAction(const std::string& action);
-  // Each false when its arguments are not understood; the plug-in is not called then.
-  bool PublishInfo(const std::string& records);
-  bool ParseTag(const std::string& arguments);
-  bool ReceiveNotify(const std::string& arguments);
-  bool Toast(const std::string& arguments, bool wide);
+  void RunCommand(const std::string& line, const Step& step);
+  void RunAction(const std::string& line, const Step& step);
+  void PublishInfo(const std::string& records);
+  // ParseTag and ReceiveNotify: the numbers and a result buffer (or none).
+  void PassNumbers(const Step& step);
+  void Toast(const Step& step);
   static std::string ResultText(const SentinelArea& buffer);
   void ReportBufferFaults(const SentinelArea& buffer);
   void Fault(const std::string& line);
@@ -54,6 +55,3 @@ class HostSession {
   PluginLibrary& plugin_;
   bool faultSeen_ = false;
 };
-
-// What plugin-host prints for --help.
-extern const char HOST_USAGE[];

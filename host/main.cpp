@@ -4,6 +4,7 @@
 #include "host_window.h"
 #include "output.h"
 #include "plugin_library.h"
+#include "usage.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -13,8 +13,8 @@ import subprocess
 import sys
 
 sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "wine"))
-from wine_support import QUOTED, unquote  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from mirelskan_wine import QUOTED, unquote  # noqa: E402
 from service_ready import wait_ready  # noqa: E402
 
 ANSI = "cp1252"  # the host's ANSI code page

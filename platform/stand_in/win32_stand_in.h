@@ -24,6 +24,8 @@ struct MessageBoxShown {
   UINT type;
 };
 
+// Back to the state before the first call: scripted answers, records, handles and registered
+// messages forgotten, heap blocks still live freed.
 void Reset();
 
 // The nth call (counted from 1 since Reset) of the named function fails; nth 0 fails every

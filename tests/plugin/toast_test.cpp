@@ -54,7 +54,7 @@ TEST_F(ToastTest, AnsiToastBroadcastsTheRegisteredMessageWithTheRecord) {
   EXPECT_THAT(standin::CallNames(), ElementsAre("RegisterWindowMessageA", "SendMessageA"));
   EXPECT_EQ(Args("RegisterWindowMessageA")[0], "MessengerPlus_DisplayToast");
   EXPECT_EQ(got.window, HWND_BROADCAST);
-  EXPECT_GE(got.message, 0xC000u);
+  EXPECT_EQ(got.message, 0xC000u);
   EXPECT_EQ(got.form, 0);
   EXPECT_EQ(got.title, title);
   EXPECT_EQ(got.message8, "Hello");

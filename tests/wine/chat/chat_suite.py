@@ -11,7 +11,8 @@ import tempfile
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from wine_support import Failures, namespace_wineserver, translation_service  # noqa: E402
+from mirelskan_wine import Failures, namespace_wineserver  # noqa: E402
+from wine_support import LOCAL_HTTP_ADDRESS, translation_service  # noqa: E402
 
 TYPED = ["/xtrn en_es How are you?",
          "/xtrn fr_es Le caf\u00e9 est tr\u00e8s bon",
@@ -35,7 +36,8 @@ def main():
         with namespace_wineserver(args.wine_run) as env:
             run = subprocess.run([sys.executable, args.console, "--wine-run", args.wine_run,
                                   "--host", args.host, "--dll", args.dll, "--service-log",
-                                  log.name], input="\n".join(TYPED).encode("utf-8") + b"\n",
+                                  log.name, "--service", "http://%s:%d" % LOCAL_HTTP_ADDRESS],
+                                 input="\n".join(TYPED).encode("utf-8") + b"\n",
                                  stdout=subprocess.PIPE, env=env, timeout=240)
     shown = run.stdout.decode("utf-8").split("\n")
     failures.check(run.returncode == 0, "console", "exit status", run.returncode, 0)

@@ -8,15 +8,12 @@ each step with what that step must produce, event by event.
 """
 
 import argparse
-import os
 import re
 import string
 import sys
 
 sys.dont_write_bytecode = True  # keep the source tree clean when the tests run
-# ctest runs the script by its path, which puts only this folder on the module path.
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
-from wine_support import QUOTED, quote, run_wine, unquote  # noqa: E402
+from mirelskan_wine import QUOTED, quote, run_wine, unquote  # noqa: E402
 
 TOAST_CAPACITY = 255
 ERROR_TITLE = b"Mirelskan Command error"

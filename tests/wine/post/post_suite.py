@@ -21,8 +21,8 @@ import urllib.parse
 sys.dont_write_bytecode = True  # keep the source tree clean when the tests run
 # ctest runs the script by its path, which puts only this folder on the module path.
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
-from wine_support import (  # noqa: E402
-    LOCAL_HTTP_ADDRESS, Failures, ServedInBackground, run_wine_in_namespace)
+from mirelskan_wine import Failures, run_wine_in_namespace  # noqa: E402
+from wine_support import LOCAL_HTTP_ADDRESS, ServedInBackground  # noqa: E402
 
 REQUEST_POST, REQUEST_POST_MULTIPART = 1, 2
 BOUNDARY = b"--MULTI-PARTS-FORM-DATA-BOUNDARY"

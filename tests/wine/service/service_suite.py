@@ -14,8 +14,8 @@ import sys
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from wine_support import (PASTED_TEXT, Failures, run_wine_in_namespace,  # noqa: E402
-                          translation_service, unquote)
+from mirelskan_wine import Failures, run_wine_in_namespace, unquote  # noqa: E402
+from wine_support import PASTED_TEXT, translation_service  # noqa: E402
 
 SENTENCE = b"The house is small and the garden is big. "
 LONG_TEXT = SENTENCE * 10  # 420 bytes, cut into chunks of 136, 139 and 145

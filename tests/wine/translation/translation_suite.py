@@ -21,7 +21,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean when the tests run
 # ctest runs the script by its path, which puts only this folder on the module path.
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
 from recording_server import Answer, RecordingServer  # noqa: E402
-from wine_support import Failures, run_wine_in_namespace, unquote  # noqa: E402
+from mirelskan_wine import Failures, run_wine_in_namespace, unquote  # noqa: E402
 
 START_MARKER = b"<td bgcolor=white class=s><div style=padding:10px;>"
 END_MARKER = b"</div></td>"
