@@ -14,6 +14,7 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source tree clean when the tests run
 from mirelskan_wine import QUOTED, quote, run_wine, unquote  # noqa: E402
+from wire_contract import HELP_CODES  # noqa: E402
 
 TOAST_CAPACITY = 255
 ERROR_TITLE = b"Mirelskan Command error"
@@ -27,20 +28,7 @@ HELP_LINES = [
     b"/xtrn language_code text to translate", b"ex:",
     b"/xtrn fr_en Un petit test de traduction", b'will return "A little translation test',
     b"", b"", b"Here the language code:", b"",
-    b"zh_en ->Simple chinese to english", b"zt_en ->Traditional chinese to english",
-    b"en_zh ->English to simple chinese", b"en_zt ->English to traditional chinese",
-    b"en_nl ->English to dutch", b"en_fr ->English to french", b"en_de ->English to german",
-    b"en_el ->English to greek", b"en_it ->English to italian", b"en_ja ->English to japanese",
-    b"en_ko ->English to corean", b"en_pt ->English to portuguese",
-    b"en_ru ->English to russian", b"en_es ->English to spanish", b"nl_en ->Dutch to english",
-    b"nl_fr ->Dutch to french", b"fr_nl ->French to dutch", b"fr_en ->French to english",
-    b"fr_de ->French to german", b"fr_el ->French to greek", b"fr_it ->French to italian",
-    b"fr_pt ->French to portuguese", b"fr_es ->French to spanish",
-    b"de_en ->German to english", b"de_fr ->German to french", b"el_en ->Greek to english",
-    b"el_fr ->Greek to french", b"it_en ->Italian to english", b"it_fr ->Italian to french",
-    b"ja_en ->Japanese to english", b"ko_en ->Correan to english",
-    b"pt_en ->Portuguese to english", b"pt_fr ->Portuguese to french",
-    b"ru_en ->Russian to english", b"es_en ->Spanish to english", b"es_fr ->Spanish to french",
+] + [code + b" ->" + shown for code, shown, _ in HELP_CODES] + [
     b"", None, b"",
 ]
 CREDIT_LINE = re.compile(rb"\t\S[^\n]*\Z")

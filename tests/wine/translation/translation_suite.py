@@ -22,9 +22,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean when the tests run
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
 from recording_server import Answer, RecordingServer  # noqa: E402
 from mirelskan_wine import Failures, run_wine_in_namespace, unquote  # noqa: E402
-
-START_MARKER = b"<td bgcolor=white class=s><div style=padding:10px;>"
-END_MARKER = b"</div></td>"
+from wire_contract import END_MARKER, START_MARKER  # noqa: E402
 FAILED = b"translation problem"
 USER_AGENT = "Mozilla/4.0 (compatible; )"
 READ_BLOCK = 2048
