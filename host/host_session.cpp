@@ -76,19 +76,12 @@ void HostSession::RunAction(const std::string& line, const Step& step) {
     case Step::Kind::kConfigure:
       PrintLine("configure returned " + std::to_string(plugin_.configure()));
       break;
-    case Step::Kind::kPublishInfo:
-      PublishInfo(step.records);
-      break;
+    case Step::Kind::kPublishInfo: PublishInfo(step.records); break;
     case Step::Kind::kParseTag:
-    case Step::Kind::kReceiveNotify:
-      PassNumbers(step);
-      break;
+    case Step::Kind::kReceiveNotify: PassNumbers(step); break;
     case Step::Kind::kToast:
-    case Step::Kind::kToastWide:
-      Toast(step);
-      break;
-    default:
-      Fault("unknown action " + Quote(line));
+    case Step::Kind::kToastWide: Toast(step); break;
+    default: Fault("unknown action " + Quote(line));
   }
 }
 
@@ -100,18 +93,18 @@ void HostSession::PublishInfo(const std::string& records) {
   SentinelArea info(PLUGIN_INFO_SIZE, RECORD_GUARD);
   SentinelArea table(COMMAND_TABLE_SIZE, RECORD_GUARD);
   SentinelArea third(THIRD_RECORD_SIZE, RECORD_GUARD);
-  const int result = plugin_.publishInfo(passInfo ? info.data() : nullptr,
-                                         passTable ? table.data() : nullptr,
-                                         passThird ? third.data() : nullptr);
+  const int result =
+      plugin_.publishInfo(passInfo ? info.data() : nullptr, passTable ? table.data() : nullptr,
+                          passThird ? third.data() : nullptr);
   PrintLine("published publish-info=" + std::to_string(result));
 
   const auto report = [this](int number, const SentinelArea& record,
                              const std::vector<ByteRange>& fields) {
     const std::vector<ByteRange> outside = record.ChangedOutside(fields);
     if (!outside.empty()) faultSeen_ = true;
-    PrintLine("published record=" + std::to_string(number) + " size=" +
-              std::to_string(record.size()) + " changed=" + FormatRanges(record.Changed()) +
-              " outside=" + FormatRanges(outside));
+    PrintLine("published record=" + std::to_string(number) +
+              " size=" + std::to_string(record.size()) +
+              " changed=" + FormatRanges(record.Changed()) + " outside=" + FormatRanges(outside));
   };
 
   if (passInfo) {

@@ -62,8 +62,7 @@ bool DecodeEscapes(const std::string& text, bool wide, std::vector<unsigned>& un
         i += digits;
         break;
       }
-      default:
-        return false;
+      default: return false;
     }
   }
   return true;

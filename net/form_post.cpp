@@ -32,9 +32,7 @@ DWORD FormField::WritePair(char* destination) const {
   return static_cast<DWORD>(name.size() + 1 + value.size());
 }
 
-DWORD InternetClient::FormBodyLength() const {
-  return static_cast<DWORD>(FormLength(formFields_));
-}
+DWORD InternetClient::FormBodyLength() const { return static_cast<DWORD>(FormLength(formFields_)); }
 
 DWORD InternetClient::WriteFormBody(char* buffer, DWORD capacity) const {
   const std::uint64_t length = FormLength(formFields_);

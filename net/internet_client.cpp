@@ -30,10 +30,8 @@ ProtocolTraits TraitsOf(ProtocolKind protocol) {
   switch (protocol) {
     case PROTOCOL_FTP:
       return {INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, INTERNET_DEFAULT_FTP_PORT};
-    case PROTOCOL_HTTPS:
-      return {INTERNET_SERVICE_HTTP, 0, INTERNET_DEFAULT_HTTPS_PORT};
-    default:
-      return {INTERNET_SERVICE_HTTP, 0, INTERNET_DEFAULT_HTTP_PORT};
+    case PROTOCOL_HTTPS: return {INTERNET_SERVICE_HTTP, 0, INTERNET_DEFAULT_HTTPS_PORT};
+    default: return {INTERNET_SERVICE_HTTP, 0, INTERNET_DEFAULT_HTTP_PORT};
   }
 }
 
@@ -83,8 +81,7 @@ bool InternetClient::Connect(const char* url, const char* user, const char* pass
 }
 
 bool InternetClient::ConnectServer(const char* server, std::int32_t port, const char* user,
-                                   const char* password, ProtocolKind protocol,
-                                   const char* agent) {
+                                   const char* password, ProtocolKind protocol, const char* agent) {
   try {
     internet_ = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     RaiseIfMissingHandle(internet_, OPEN_INTERNET_FAILED);
@@ -121,18 +118,10 @@ bool InternetClient::Request(const char* path, RequestKind kind, const char* ref
   try {
     if (!path) Raise(REQUEST_FAILED);
     switch (kind) {
-      case REQUEST_GET:
-        result = RequestGet(path, referrer);
-        break;
-      case REQUEST_POST:
-        result = RequestPost(path, referrer);
-        break;
-      case REQUEST_POST_MULTIPART:
-        result = RequestPostMultipart(path, referrer);
-        break;
-      default:
-        CloseHandleField(request_, NullHandle::kClose);
-        return false;
+      case REQUEST_GET: result = RequestGet(path, referrer); break;
+      case REQUEST_POST: result = RequestPost(path, referrer); break;
+      case REQUEST_POST_MULTIPART: result = RequestPostMultipart(path, referrer); break;
+      default: CloseHandleField(request_, NullHandle::kClose); return false;
     }
     if (!result) {
       CloseHandleField(request_, NullHandle::kClose);
@@ -150,8 +139,8 @@ void InternetClient::OpenRequest(const char* verb, const char* path, const char*
                                  DWORD flags) {
   RaiseIfMissingHandle(connection_, HANDLE_NOT_OPENED);
   // Stored before it is tested: the caller's cleanup closes whatever the field holds.
-  request_ = HttpOpenRequestA(connection_, verb, path, "HTTP/1.0", referrer, ACCEPT_TYPES, flags,
-                              0);
+  request_ =
+      HttpOpenRequestA(connection_, verb, path, "HTTP/1.0", referrer, ACCEPT_TYPES, flags, 0);
   RaiseIfMissingHandle(request_, REQUEST_FAILED);
   RaiseIfFalse(HttpAddRequestHeadersA(request_, ACCEPT_HEADER,
                                       static_cast<DWORD>(std::strlen(ACCEPT_HEADER)),
@@ -164,8 +153,8 @@ std::string InternetClient::CookieUrl(const char* path) const {
   if (protocol_ == PROTOCOL_HTTP) url = "http://";
   if (protocol_ == PROTOCOL_HTTPS) url = "https://";
   url += serverName_;
-  const bool defaultPort = (protocol_ == PROTOCOL_HTTP && port_ == 80) ||
-                           (protocol_ == PROTOCOL_HTTPS && port_ == 443);
+  const bool defaultPort =
+      (protocol_ == PROTOCOL_HTTP && port_ == 80) || (protocol_ == PROTOCOL_HTTPS && port_ == 443);
   if (!defaultPort) url += ":" + std::to_string(port_);
   url += path;
   return url;

@@ -14,11 +14,7 @@
 
 enum ProtocolKind : std::int32_t { PROTOCOL_FTP = 0, PROTOCOL_HTTP = 1, PROTOCOL_HTTPS = 2 };
 
-enum RequestKind : std::int32_t {
-  REQUEST_GET = 0,
-  REQUEST_POST = 1,
-  REQUEST_POST_MULTIPART = 2
-};
+enum RequestKind : std::int32_t { REQUEST_GET = 0, REQUEST_POST = 1, REQUEST_POST_MULTIPART = 2 };
 
 // Longest URL that Connect accepts, in characters.
 inline constexpr std::size_t MAX_URL_LENGTH = 1023;

@@ -155,9 +155,7 @@ DWORD FormField::WritePart(char* destination, const char* boundary) const {
                 : WritePlainPart(*this, destination, boundary);
 }
 
-DWORD InternetClient::EstimateMultipartSize() const {
-  return PlanBody(formFields_, 0).estimate;
-}
+DWORD InternetClient::EstimateMultipartSize() const { return PlanBody(formFields_, 0).estimate; }
 
 DWORD InternetClient::BuildMultipartBody(char** body, const char* boundary) const {
   const std::size_t boundaryLength = std::strlen(boundary);

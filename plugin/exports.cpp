@@ -23,8 +23,7 @@ int WINAPI Configure() {
   return Guarded(0, [] { return ShowHelpBox(); });
 }
 
-LRESULT WINAPI DisplayToastExport(const char* message, const char* title, DWORD param,
-                                  BOOL flag) {
+LRESULT WINAPI DisplayToastExport(const char* message, const char* title, DWORD param, BOOL flag) {
   return Guarded<LRESULT>(0, [&] { return DisplayToast(message, title, param, flag); });
 }
 

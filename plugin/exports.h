@@ -7,8 +7,8 @@
 #define PLUGIN_EXPORT extern "C"
 
 PLUGIN_EXPORT int WINAPI Configure();
-PLUGIN_EXPORT LRESULT WINAPI DisplayToastExport(const char* message, const char* title,
-                                                DWORD param, BOOL flag);
+PLUGIN_EXPORT LRESULT WINAPI DisplayToastExport(const char* message, const char* title, DWORD param,
+                                                BOOL flag);
 PLUGIN_EXPORT LRESULT WINAPI DisplayToastWExport(const WCHAR* message, const WCHAR* title,
                                                  DWORD param, BOOL flag);
 PLUGIN_EXPORT int WINAPI Initialize(DWORD, DWORD, DWORD);

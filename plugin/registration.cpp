@@ -11,9 +11,9 @@ void CopyWithTerminator(void* record, std::size_t offset, const char* text) {
 
 // Little-endian, like the host's records.
 void WriteUint32(void* record, std::size_t offset, std::uint32_t value) {
-  unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                            static_cast<unsigned char>(value >> 16),
-                            static_cast<unsigned char>(value >> 24)};
+  unsigned char bytes[4] = {
+      static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+      static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
   std::memcpy(static_cast<unsigned char*>(record) + offset, bytes, sizeof bytes);
 }
 

@@ -78,8 +78,7 @@ std::string FetchTranslation(const char* text, const char* languagePair) {
   try {
     std::string page;
     std::string translation;
-    if (text && languagePair &&
-        FetchPage(BuildTranslationPath(text, languagePair), page) &&
+    if (text && languagePair && FetchPage(BuildTranslationPath(text, languagePair), page) &&
         ExtractTranslation(page, translation))
       return translation;
     return TRANSLATION_FAILED_TEXT;

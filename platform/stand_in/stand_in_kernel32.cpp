@@ -25,10 +25,9 @@ const std::string* OpenContents(HANDLE file, OpenFile** open) {
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                           LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
                           DWORD flagsAndAttributes, HANDLE templateFile) {
-  const FailureRule* rule =
-      Record("CreateFileA", {Str(fileName), Num(desiredAccess), Num(shareMode),
-                             Ptr(securityAttributes), Num(creationDisposition),
-                             Num(flagsAndAttributes), Ptr(templateFile)});
+  const FailureRule* rule = Record(
+      "CreateFileA", {Str(fileName), Num(desiredAccess), Num(shareMode), Ptr(securityAttributes),
+                      Num(creationDisposition), Num(flagsAndAttributes), Ptr(templateFile)});
   State& s = state();
   // Before any answer, failing ones included: it stands for a file changing under the open.
   if (s.createFileHook) s.createFileHook(Str(fileName));
@@ -54,22 +53,21 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD fileSizeHigh) {
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead,
                      LPDWORD numberOfBytesRead, LPOVERLAPPED overlapped) {
   if (numberOfBytesRead) *numberOfBytesRead = 0;
-  return RecordBool("ReadFile",
-                    {HandleName(file), Ptr(buffer), Num(numberOfBytesToRead),
-                     Ptr(numberOfBytesRead), Ptr(overlapped)},
-                    [&] {
-                      OpenFile* open = nullptr;
-                      const std::string* contents = OpenContents(file, &open);
-                      if (!contents) return FALSE;
-                      const std::size_t available = contents->size() -
-                                                    std::min(open->position, contents->size());
-                      const DWORD n = static_cast<DWORD>(
-                          std::min<std::size_t>(numberOfBytesToRead, available));
-                      std::memcpy(buffer, contents->data() + open->position, n);
-                      open->position += n;
-                      if (numberOfBytesRead) *numberOfBytesRead = n;
-                      return TRUE;
-                    });
+  return RecordBool(
+      "ReadFile",
+      {HandleName(file), Ptr(buffer), Num(numberOfBytesToRead), Ptr(numberOfBytesRead),
+       Ptr(overlapped)},
+      [&] {
+        OpenFile* open = nullptr;
+        const std::string* contents = OpenContents(file, &open);
+        if (!contents) return FALSE;
+        const std::size_t available = contents->size() - std::min(open->position, contents->size());
+        const DWORD n = static_cast<DWORD>(std::min<std::size_t>(numberOfBytesToRead, available));
+        std::memcpy(buffer, contents->data() + open->position, n);
+        open->position += n;
+        if (numberOfBytesRead) *numberOfBytesRead = n;
+        return TRUE;
+      });
 }
 
 BOOL WINAPI CloseHandle(HANDLE object) {

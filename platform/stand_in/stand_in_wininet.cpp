@@ -53,12 +53,11 @@ HINTERNET WINAPI InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPC
 HINTERNET WINAPI InternetConnectA(HINTERNET internet, LPCSTR serverName, INTERNET_PORT serverPort,
                                   LPCSTR userName, LPCSTR password, DWORD service, DWORD flags,
                                   DWORD_PTR context) {
-  return RecordHandle("InternetConnectA",
-                      {HandleName(internet), Str(serverName), Num(serverPort), Str(userName),
-                       Str(password), Num(service), Num(flags), Num(context)},
-                      [&] {
-                        return IsOpenInternetHandle(internet) ? NewInternetHandle() : nullptr;
-                      });
+  return RecordHandle(
+      "InternetConnectA",
+      {HandleName(internet), Str(serverName), Num(serverPort), Str(userName), Str(password),
+       Num(service), Num(flags), Num(context)},
+      [&] { return IsOpenInternetHandle(internet) ? NewInternetHandle() : nullptr; });
 }
 
 DWORD WINAPI InternetAttemptConnect(DWORD reserved) {
@@ -68,20 +67,20 @@ DWORD WINAPI InternetAttemptConnect(DWORD reserved) {
 }
 
 HINTERNET WINAPI HttpOpenRequestA(HINTERNET connection, LPCSTR verb, LPCSTR objectName,
-                                  LPCSTR version, LPCSTR referrer, LPCSTR* acceptTypes,
-                                  DWORD flags, DWORD_PTR context) {
-  return RecordHandle(
-      "HttpOpenRequestA",
-      {HandleName(connection), Str(verb), Str(objectName), Str(version), Str(referrer),
-       AcceptTypes(acceptTypes), Num(flags), Num(context)},
-      [&]() -> HINTERNET {
-        if (!IsOpenInternetHandle(connection)) return nullptr;
-        // The responder may throw; no handle exists until it has answered.
-        std::string body = NextResponse(objectName ? objectName : "");
-        HINTERNET request = NewInternetHandle();
-        state().requestBodies[reinterpret_cast<std::uintptr_t>(request)] = std::move(body);
-        return request;
-      });
+                                  LPCSTR version, LPCSTR referrer, LPCSTR* acceptTypes, DWORD flags,
+                                  DWORD_PTR context) {
+  return RecordHandle("HttpOpenRequestA",
+                      {HandleName(connection), Str(verb), Str(objectName), Str(version),
+                       Str(referrer), AcceptTypes(acceptTypes), Num(flags), Num(context)},
+                      [&]() -> HINTERNET {
+                        if (!IsOpenInternetHandle(connection)) return nullptr;
+                        // The responder may throw; no handle exists until it has answered.
+                        std::string body = NextResponse(objectName ? objectName : "");
+                        HINTERNET request = NewInternetHandle();
+                        state().requestBodies[reinterpret_cast<std::uintptr_t>(request)] =
+                            std::move(body);
+                        return request;
+                      });
 }
 
 BOOL WINAPI HttpAddRequestHeadersA(HINTERNET request, LPCSTR headers, DWORD headersLength,
@@ -118,15 +117,13 @@ BOOL WINAPI HttpSendRequestExA(HINTERNET request, LPINTERNET_BUFFERSA buffersIn,
 
 BOOL WINAPI InternetWriteFile(HINTERNET file, LPCVOID buffer, DWORD numberOfBytesToWrite,
                               LPDWORD numberOfBytesWritten) {
-  return RecordBool("InternetWriteFile",
-                    {HandleName(file), Ptr(buffer), Num(numberOfBytesToWrite),
-                     Ptr(numberOfBytesWritten)},
-                    [&] {
-                      state().writtenBodies.emplace_back(static_cast<const char*>(buffer),
-                                                         numberOfBytesToWrite);
-                      if (numberOfBytesWritten) *numberOfBytesWritten = numberOfBytesToWrite;
-                      return TRUE;
-                    });
+  return RecordBool(
+      "InternetWriteFile",
+      {HandleName(file), Ptr(buffer), Num(numberOfBytesToWrite), Ptr(numberOfBytesWritten)}, [&] {
+        state().writtenBodies.emplace_back(static_cast<const char*>(buffer), numberOfBytesToWrite);
+        if (numberOfBytesWritten) *numberOfBytesWritten = numberOfBytesToWrite;
+        return TRUE;
+      });
 }
 
 BOOL WINAPI HttpEndRequestA(HINTERNET request, LPINTERNET_BUFFERSA buffersOut, DWORD flags,

@@ -96,8 +96,8 @@ HINTERNET WINAPI InternetConnectA(HINTERNET internet, LPCSTR serverName, INTERNE
                                   DWORD_PTR context);
 DWORD WINAPI InternetAttemptConnect(DWORD reserved);
 HINTERNET WINAPI HttpOpenRequestA(HINTERNET connection, LPCSTR verb, LPCSTR objectName,
-                                  LPCSTR version, LPCSTR referrer, LPCSTR* acceptTypes,
-                                  DWORD flags, DWORD_PTR context);
+                                  LPCSTR version, LPCSTR referrer, LPCSTR* acceptTypes, DWORD flags,
+                                  DWORD_PTR context);
 BOOL WINAPI HttpAddRequestHeadersA(HINTERNET request, LPCSTR headers, DWORD headersLength,
                                    DWORD modifiers);
 BOOL WINAPI InternetSetCookieA(LPCSTR url, LPCSTR cookieName, LPCSTR cookieData);

@@ -27,8 +27,7 @@ struct EngineState {
 class Router {
  public:
   // `engines` in priority order. `only`, when not empty, limits every engine to those codes.
-  explicit Router(std::vector<std::unique_ptr<Engine>> engines,
-                  std::vector<std::string> only = {});
+  explicit Router(std::vector<std::unique_ptr<Engine>> engines, std::vector<std::string> only = {});
   Router(const Router&) = delete;
   Router& operator=(const Router&) = delete;
 

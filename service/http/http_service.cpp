@@ -42,12 +42,12 @@ MHD_Result Queue(MHD_Connection* connection, const Answer& answer) {
   bool headers = MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE,
                                          type.c_str()) == MHD_YES;
   if (answer.close) {
-    headers &= MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close") ==
-               MHD_YES;
+    headers &=
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close") == MHD_YES;
   }
   if (answer.allow) {
-    headers &= MHD_add_response_header(response.get(), MHD_HTTP_HEADER_ALLOW, answer.allow) ==
-               MHD_YES;
+    headers &=
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_ALLOW, answer.allow) == MHD_YES;
   }
   if (!headers) return MHD_NO;
   return MHD_queue_response(connection, static_cast<unsigned>(answer.status), response.get());
@@ -93,9 +93,9 @@ struct HttpService::Callbacks {
     return state;
   }
 
-  static MHD_Result Access(void* self, MHD_Connection* connection, const char*,
-                           const char* method, const char* version, const char*,
-                           size_t* upload_size, void** request_context) {
+  static MHD_Result Access(void* self, MHD_Connection* connection, const char*, const char* method,
+                           const char* version, const char*, size_t* upload_size,
+                           void** request_context) {
     auto* state = static_cast<ConnectionState*>(*request_context);
     if (!state) return MHD_NO;
     if (!state->headers_read) {
@@ -111,8 +111,8 @@ struct HttpService::Callbacks {
     try {
       const char* accept =
           MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT);
-      Answer answer = AnswerRequest(static_cast<HttpService*>(self)->router_, method,
-                                    state->target, accept ? accept : "");
+      Answer answer = AnswerRequest(static_cast<HttpService*>(self)->router_, method, state->target,
+                                    accept ? accept : "");
       // HTTP/1.0 clients such as WinINet pool a connection that is not plainly closed.
       if (std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0) answer.close = true;
       MHD_Result queued = Queue(connection, answer);
@@ -139,19 +139,16 @@ struct HttpService::Callbacks {
 HttpService::HttpService(const Router& router, UniqueFd socket, const ListenAddress& address)
     : router_(router), socket_(std::move(socket)) {
   StartListening(socket_.get(), address);
-  unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD |
-                   MHD_USE_POLL | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+  unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL |
+                   MHD_USE_ITC | MHD_USE_ERROR_LOG;
   if (address.ipv6) flags |= MHD_USE_IPv6;
   daemon_ = MHD_start_daemon(
-      flags, 0, nullptr, nullptr, &Callbacks::Access, this,
-      MHD_OPTION_EXTERNAL_LOGGER, &Callbacks::Log, nullptr,
-      MHD_OPTION_LISTEN_SOCKET, socket_.get(),
-      MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
-      MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSeconds,
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit,
-      MHD_OPTION_URI_LOG_CALLBACK, &Callbacks::BeginRequest, nullptr,
-      MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::Connection, nullptr,
-      MHD_OPTION_END);
+      flags, 0, nullptr, nullptr, &Callbacks::Access, this, MHD_OPTION_EXTERNAL_LOGGER,
+      &Callbacks::Log, nullptr, MHD_OPTION_LISTEN_SOCKET, socket_.get(),
+      MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_CONNECTION_TIMEOUT,
+      kConnectionTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit,
+      MHD_OPTION_URI_LOG_CALLBACK, &Callbacks::BeginRequest, nullptr, MHD_OPTION_NOTIFY_CONNECTION,
+      &Callbacks::Connection, nullptr, MHD_OPTION_END);
   if (!daemon_) {
     throw std::runtime_error("cannot serve HTTP on " + ShowAddress(address));
   }

@@ -29,8 +29,9 @@ std::string LoggedRoute(std::string_view method, std::string_view path) {
   if (std::find(std::begin(kMethods), std::end(kMethods), method) == std::end(kMethods)) {
     return "-";
   }
-  return std::string(method) +
-         (path == "/" || path == WIRE_TRANSLATION_PATH ? " " + std::string(path) : std::string(" (other)"));
+  return std::string(method) + (path == "/" || path == WIRE_TRANSLATION_PATH
+                                    ? " " + std::string(path)
+                                    : std::string(" (other)"));
 }
 
 }  // namespace

@@ -27,25 +27,26 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
   auto code = FormField(query, WIRE_PAIR_FIELD);
   if (!text || !code) {
     return Respond(400, MessagePage("Missing parameter",
-                                 std::string("The request has no ") + (text ? "lp" : "trtext") +
-                                     " parameter. Send /tr?trtext=TEXT&lp=CODE, for example "
-                                     "/tr?trtext=Hello&lp=en_es.",
-                                 router.Routes()));
+                                    std::string("The request has no ") + (text ? "lp" : "trtext") +
+                                        " parameter. Send /tr?trtext=TEXT&lp=CODE, for example "
+                                        "/tr?trtext=Hello&lp=en_es.",
+                                    router.Routes()));
   }
   Engine* engine = router.Find(*code);
   if (!engine) {
-    return Respond(404, MessagePage("Language pair not available",
-                                 "This service cannot translate the language pair \"" + *code +
-                                     "\".",
-                                 router.Routes()));
+    return Respond(404,
+                   MessagePage("Language pair not available",
+                               "This service cannot translate the language pair \"" + *code + "\".",
+                               router.Routes()));
   }
   // An engine that is down would only fail again: say so at once.
   EngineHealth health = engine->Health();
   if (!health.ready) {
-    return Respond(503, MessagePage("Translation engine down",
-                                 "The engine " + engine->Name() + " that serves \"" + *code +
-                                     "\" is down: " + health.reason + ". Please try again later.",
-                                 {}));
+    return Respond(503,
+                   MessagePage("Translation engine down",
+                               "The engine " + engine->Name() + " that serves \"" + *code +
+                                   "\" is down: " + health.reason + ". Please try again later.",
+                               {}));
   }
   // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
   // ANSI code page, which is also the safer answer for plain ASCII.
@@ -59,9 +60,9 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
         engine->Translate(*code, ProtectSpans(utf8 ? *text : Windows1252ToUtf8(*text)));
     if (!translation.ok) {
       return Respond(503, MessagePage("Translation failed",
-                                   "The text could not be translated: " + translation.problem +
-                                       ". Please try again.",
-                                   {}));
+                                      "The text could not be translated: " + translation.problem +
+                                          ". Please try again.",
+                                      {}));
     }
     result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
   }
@@ -87,8 +88,8 @@ Answer Health(const Router& router) {
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
                      std::string_view accept) {
   if (method != "GET" && method != "HEAD") {
-    Answer answer = Respond(405, MessagePage("Method not allowed",
-                                          "This service answers GET requests only.", {}));
+    Answer answer = Respond(
+        405, MessagePage("Method not allowed", "This service answers GET requests only.", {}));
     answer.allow = "GET, HEAD";
     return answer;
   }
@@ -102,11 +103,11 @@ Answer AnswerRequest(const Router& router, std::string_view method, std::string_
 }
 
 Answer TargetTooLong() {
-  return Respond(414, MessagePage("Request too long",
-                               "The request is longer than " +
-                                   std::to_string(kMaxTargetLength / 1024) +
-                                   " KiB; send the text in smaller pieces.",
-                               {}));
+  return Respond(
+      414, MessagePage("Request too long",
+                       "The request is longer than " + std::to_string(kMaxTargetLength / 1024) +
+                           " KiB; send the text in smaller pieces.",
+                       {}));
 }
 
 }  // namespace service

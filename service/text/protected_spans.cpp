@@ -163,12 +163,12 @@ std::size_t MatchName(Text s, std::size_t i) {
 
 // The usual ASCII set and kin, less the faces that are as often words or list marks ("XP", "D:",
 // "8)"); whole tokens only, so "http:/", "a:b" and "3:30" hold none.
-const Text kEmoticons[] = {
-    ":)",  ":-)", ":))", ":(",  ":-(", ":((", ";)",  ";-)", ":D",  ":-D", ";D",  ":P",
-    ":-P", ":p",  ":-p", ";P",  ";p",  ":'(", ":')", ":/",  ":-/", ":\\", ":-\\", ":O",
-    ":-O", ":o",  ":-o", ":|",  ":-|", ":*",  ":-*", ":3",  ":S",  ":$",  "=)",  "=(",
-    "=D",  "=P",  "xD",  "XD",  "<3",  "<33", "<333", "</3", "^_^", "^^",  "-_-", "o_O",
-    "O_o", "o_o", "O_O", ">_<", "T_T", ":-]", ":]",  ":-[", ":[",  "8-)", ";-P", ";-p"};
+const Text kEmoticons[] = {":)",  ":-)", ":))",  ":(",  ":-(", ":((", ";)",  ";-)", ":D",  ":-D",
+                           ";D",  ":P",  ":-P",  ":p",  ":-p", ";P",  ";p",  ":'(", ":')", ":/",
+                           ":-/", ":\\", ":-\\", ":O",  ":-O", ":o",  ":-o", ":|",  ":-|", ":*",
+                           ":-*", ":3",  ":S",   ":$",  "=)",  "=(",  "=D",  "=P",  "xD",  "XD",
+                           "<3",  "<33", "<333", "</3", "^_^", "^^",  "-_-", "o_O", "O_o", "o_o",
+                           "O_O", ">_<", "T_T",  ":-]", ":]",  ":-[", ":[",  "8-)", ";-P", ";-p"};
 
 std::size_t MatchEmoticon(Text s, std::size_t i) {
   if (i > 0 && !IsBlank(s[i - 1]) && !OneOf(s[i - 1], "(\"'")) return kNoMatch;
@@ -242,8 +242,8 @@ std::size_t MatchAddressee(Text s, std::size_t i) {
 }
 
 std::size_t MatchAny(Text s, std::size_t i) {
-  for (auto match : {MatchCode, MatchUrl, MatchEmail, MatchWindowsPath, MatchPosixPath,
-                     MatchEmoji, MatchName, MatchEmoticon}) {
+  for (auto match : {MatchCode, MatchUrl, MatchEmail, MatchWindowsPath, MatchPosixPath, MatchEmoji,
+                     MatchName, MatchEmoticon}) {
     if (std::size_t end = match(s, i)) return end;
   }
   return kNoMatch;

@@ -63,8 +63,7 @@ Edges SplitEdges(const std::vector<Piece>& pieces) {
   return edges;
 }
 
-std::optional<std::string> TranslateTrimmed(std::string_view text,
-                                            const TranslateText& translate) {
+std::optional<std::string> TranslateTrimmed(std::string_view text, const TranslateText& translate) {
   std::string_view words = Trim(text);
   if (words.empty()) return std::string(text);
   auto translated = translate(words);

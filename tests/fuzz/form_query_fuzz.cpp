@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(decoded == raw, "text without '%' or '+' decodes to itself");
   Require(FormDecode(PercentEncoded(raw, lowerCase)) == raw, "every byte comes back");
 
-  const std::string query = PercentEncoded(name, lowerCase) + "=" +
-                            PercentEncoded(value, !lowerCase) + "&" + raw;
+  const std::string query =
+      PercentEncoded(name, lowerCase) + "=" + PercentEncoded(value, !lowerCase) + "&" + raw;
   Require(FormField(query, name) == value, "the first field with the name gives its value");
   Require(FormField(raw + "&" + query, name).has_value(), "a field is found behind others");
 

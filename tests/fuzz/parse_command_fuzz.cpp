@@ -24,9 +24,14 @@ namespace {
 constexpr std::size_t kGuardBytes = 64;
 constexpr unsigned char kUnwritten = 0xA5;
 
-const char* const kFailing[] = {nullptr,           "InternetOpenA",    "InternetConnectA",
-                                "InternetAttemptConnect", "HttpOpenRequestA",
-                                "HttpAddRequestHeadersA", "HttpSendRequestA", "InternetReadFile"};
+const char* const kFailing[] = {nullptr,
+                                "InternetOpenA",
+                                "InternetConnectA",
+                                "InternetAttemptConnect",
+                                "HttpOpenRequestA",
+                                "HttpAddRequestHeadersA",
+                                "HttpSendRequestA",
+                                "InternetReadFile"};
 
 std::string PageOf(const std::string& page, unsigned form) {
   if (form % 3 == 1) return TRANSLATION_START_MARKER + page + TRANSLATION_END_MARKER;
@@ -78,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   int returned = -1;
   try {
-    returned = ParseCommand(commandCopy.get(), nullParameters ? nullptr : parametersCopy.get(),
-                            0, resultArgument);
+    returned = ParseCommand(commandCopy.get(), nullParameters ? nullptr : parametersCopy.get(), 0,
+                            resultArgument);
   } catch (...) {
     Require(false, "no exception leaves ParseCommand");
   }
@@ -91,9 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(standin::LiveHeapBlocks() == 0, "no heap block left");
 
   const auto requests = standin::CallsTo("HttpOpenRequestA");
-  const bool untouched =
-      std::all_of(result.get(), result.get() + RESULT_BUFFER_CAPACITY,
-                  [](unsigned char b) { return b == kUnwritten; });
+  const bool untouched = std::all_of(result.get(), result.get() + RESULT_BUFFER_CAPACITY,
+                                     [](unsigned char b) { return b == kUnwritten; });
   Require(returned == 0 || returned == 1, "ParseCommand returns 0 or 1");
   if (returned == 0 || !standin::MessageBoxes().empty() || nullResult) {
     Require(nullResult || untouched, "a command that translates nothing leaves the buffer");

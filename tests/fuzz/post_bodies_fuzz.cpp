@@ -22,10 +22,18 @@ namespace {
 constexpr std::size_t kMaxFields = 12;
 constexpr unsigned kMaxFileSize = 12000;
 
-const char* const kFailing[] = {nullptr,           "HttpOpenRequestA", "HttpAddRequestHeadersA",
-                                "InternetSetCookieA", "HttpSendRequestA", "HttpSendRequestExA",
-                                "InternetWriteFile", "HttpEndRequestA", "HeapAlloc",
-                                "CreateFileA",       "GetFileSize",      "ReadFile"};
+const char* const kFailing[] = {nullptr,
+                                "HttpOpenRequestA",
+                                "HttpAddRequestHeadersA",
+                                "InternetSetCookieA",
+                                "HttpSendRequestA",
+                                "HttpSendRequestExA",
+                                "InternetWriteFile",
+                                "HttpEndRequestA",
+                                "HeapAlloc",
+                                "CreateFileA",
+                                "GetFileSize",
+                                "ReadFile"};
 
 struct Field {
   std::string name;

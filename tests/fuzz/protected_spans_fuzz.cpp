@@ -40,7 +40,10 @@ class Scrambler {
       case 2: std::swap(words[i], words[j]); break;
       case 3: words.erase(words.begin() + i); break;
       case 4: words.insert(words.begin() + i, words[j]); break;
-      case 5: words.insert(words.begin(), ""); words.emplace_back(""); break;
+      case 5:
+        words.insert(words.begin(), "");
+        words.emplace_back("");
+        break;
     }
     return words;
   }
@@ -108,10 +111,10 @@ void CheckKept(const std::vector<Piece>& pieces, const std::string& result, cons
   while (first < last && IsBlank(text[first])) ++first;
   while (last > first && IsBlank(text[last - 1])) --last;
   Require(result.compare(0, first, text, 0, first) == 0, path);
-  Require(result.size() >= text.size() - last &&
-              result.compare(result.size() - (text.size() - last), std::string::npos, text,
-                             last) == 0,
-          path);
+  Require(
+      result.size() >= text.size() - last &&
+          result.compare(result.size() - (text.size() - last), std::string::npos, text, last) == 0,
+      path);
   std::size_t at = 0, found = first;
   for (const Piece& piece : pieces) {
     const std::string bytes = WithoutNul(piece.text);

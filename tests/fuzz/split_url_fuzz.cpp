@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<char[]> buffers[5];
   for (auto& buffer : buffers) buffer = std::make_unique<char[]>(URL_PART_CAPACITY);
   std::int32_t port = -12345;
-  SplitUrl(urlCopy.get(), buffers[0].get(), buffers[1].get(), buffers[2].get(),
-           buffers[3].get(), port, buffers[4].get());
+  SplitUrl(urlCopy.get(), buffers[0].get(), buffers[1].get(), buffers[2].get(), buffers[3].get(),
+           port, buffers[4].get());
 
   RequireTerminatedPiece(buffers[0].get(), url, "http", "scheme terminated, from the URL");
   RequireTerminatedPiece(buffers[1].get(), url, "", "user terminated, from the URL");

@@ -11,9 +11,7 @@
 
 namespace {
 
-bool BreaksRequestLine(unsigned char byte) {
-  return byte < 0x20 || byte >= 0x7F || byte == '#';
-}
+bool BreaksRequestLine(unsigned char byte) { return byte < 0x20 || byte >= 0x7F || byte == '#'; }
 
 void CheckPath(const std::string& text, const std::string& pair) {
   const ExactCString textCopy(text);
@@ -39,8 +37,8 @@ void CheckExtraction(const std::string& page) {
   Require(page.compare(from, translation.size(), translation) == 0,
           "the translation follows the first start marker");
   const std::size_t after = from + translation.size();
-  Require(after == page.size() || page.compare(after, std::strlen(TRANSLATION_END_MARKER),
-                                               TRANSLATION_END_MARKER) == 0,
+  Require(after == page.size() ||
+              page.compare(after, std::strlen(TRANSLATION_END_MARKER), TRANSLATION_END_MARKER) == 0,
           "the translation ends at an end marker or the page's end");
   Require(translation.find(TRANSLATION_END_MARKER) == std::string::npos,
           "the translation holds no end marker");

@@ -9,9 +9,9 @@ namespace {
 
 // Every field a step sets, on one line; numbers and units in hex.
 std::string Describe(const Step& step) {
-  static const char* const kKinds[] = {"not-a-command", "unknown", "command", "configure",
-                                       "publish", "parse-tag", "receive-notify", "toast",
-                                       "toast-wide"};
+  static const char* const kKinds[] = {"not-a-command",  "unknown", "command",
+                                       "configure",      "publish", "parse-tag",
+                                       "receive-notify", "toast",   "toast-wide"};
   std::ostringstream out;
   out << kKinds[static_cast<int>(step.kind)] << std::hex;
   if (step.kind == Step::Kind::kCommand) out << " [" << step.word << "][" << step.parameters << "]";

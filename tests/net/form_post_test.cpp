@@ -62,9 +62,8 @@ TEST_F(FormPostTest, SendsBodyByteForByte) {
     const std::string length = std::to_string(c.body.size());
     EXPECT_EQ(Args("HttpSendRequestA"),
               (Strings{"h3", "Content-Type: application/x-www-form-urlencoded\r\n", "49", "<ptr>",
-                    length}));
-    EXPECT_EQ(Args("HeapAlloc"),
-              (Strings{"<ptr>", "8", std::to_string(c.body.size() + 1)}));
+                       length}));
+    EXPECT_EQ(Args("HeapAlloc"), (Strings{"<ptr>", "8", std::to_string(c.body.size() + 1)}));
     EXPECT_EQ(CountCalls("HeapFree"), 1u);
     EXPECT_EQ(standin::LiveHeapBlocks(), 0);
     EXPECT_EQ(CountCalls("CreateFileA"), 0u);
@@ -84,7 +83,10 @@ const CapacityCase kCapacityCases[] = {
     {"capacity equal to the length", {{"a", "1", false}, {"b", "2", false}}, 7, 0, ""},
     {"capacity one short of the length", {{"a", "1", false}, {"b", "2", false}}, 6, 0, ""},
     {"zero capacity", {{"a", "b", false}}, 0, 0, ""},
-    {"room for the terminator", {{"a", "1", false}, {"b", "2", false}}, 8, 7,
+    {"room for the terminator",
+     {{"a", "1", false}, {"b", "2", false}},
+     8,
+     7,
      std::string("a=1&b=2\0", 8)},
     {"more room than needed", {{"a", "b", false}}, 16, 3, std::string("a=b\0", 4)},
     {"empty list", {}, 16, 0, ""},
@@ -133,7 +135,7 @@ TEST_F(FormPostTest, OpensPostWithFlagsPerProtocol) {
     ASSERT_TRUE(client.Request("/p?q=1", REQUEST_POST, c.referrer));
     EXPECT_EQ(Args("HttpOpenRequestA"),
               (Strings{"h2", "POST", "/p?q=1", "HTTP/1.0", c.referrer ? c.referrer : "<null>",
-                    "[*/*]", c.flags, "0"}));
+                       "[*/*]", c.flags, "0"}));
     EXPECT_EQ(Args("HttpAddRequestHeadersA"),
               (Strings{"h3", "Accept: */*\r\n", "13", "2147483648"}));
   }
@@ -152,9 +154,8 @@ TEST_F(FormPostTest, SetsCookiesBeforeTakingTheBody) {
   for (std::size_t i = start; i < standin::Calls().size(); ++i)
     names.push_back(standin::Calls()[i].function);
   EXPECT_EQ(names, (Strings{"HttpOpenRequestA", "HttpAddRequestHeadersA", "InternetSetCookieA",
-                         "InternetSetCookieA", "HeapAlloc", "HttpSendRequestA", "HeapFree"}));
-  EXPECT_EQ(Args("InternetSetCookieA", 1),
-            (Strings{"http://localhost/form", "t", "2"}));
+                            "InternetSetCookieA", "HeapAlloc", "HttpSendRequestA", "HeapFree"}));
+  EXPECT_EQ(Args("InternetSetCookieA", 1), (Strings{"http://localhost/form", "t", "2"}));
 }
 
 struct SendCase {

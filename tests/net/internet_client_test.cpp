@@ -51,10 +51,8 @@ struct ProtocolCase {
 
 TEST_F(InternetClientTest, ConnectChoosesServiceAndFlagsByScheme) {
   const ProtocolCase cases[] = {
-      {"http://h", PROTOCOL_HTTP, "80", "3"},
-      {"https://h", PROTOCOL_HTTPS, "443", "3"},
-      {"ftp://h", PROTOCOL_FTP, "21", "1"},
-      {"ftps://h", PROTOCOL_FTP, "80", "1"},
+      {"http://h", PROTOCOL_HTTP, "80", "3"},     {"https://h", PROTOCOL_HTTPS, "443", "3"},
+      {"ftp://h", PROTOCOL_FTP, "21", "1"},       {"ftps://h", PROTOCOL_FTP, "80", "1"},
       {"httpx://h:81", PROTOCOL_HTTP, "81", "3"},
   };
   for (const ProtocolCase& c : cases) {
@@ -290,10 +288,8 @@ struct CookieUrlCase {
 
 TEST_F(InternetClientTest, CookieUrlLeavesOutOnlyTheDefaultWebPorts) {
   const CookieUrlCase cases[] = {
-      {PROTOCOL_HTTP, 80, "http://srv/c?x=1"},
-      {PROTOCOL_HTTP, 443, "http://srv:443/c?x=1"},
-      {PROTOCOL_HTTPS, 443, "https://srv/c?x=1"},
-      {PROTOCOL_HTTPS, 8443, "https://srv:8443/c?x=1"},
+      {PROTOCOL_HTTP, 80, "http://srv/c?x=1"},    {PROTOCOL_HTTP, 443, "http://srv:443/c?x=1"},
+      {PROTOCOL_HTTPS, 443, "https://srv/c?x=1"}, {PROTOCOL_HTTPS, 8443, "https://srv:8443/c?x=1"},
       {PROTOCOL_FTP, 21, "srv:21/c?x=1"},
   };
   for (const CookieUrlCase& c : cases) {

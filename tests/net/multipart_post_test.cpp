@@ -30,8 +30,8 @@ std::string PlainPart(const std::string& name, const std::string& value) {
 }
 
 std::string FileHeader(const std::string& name, const std::string& path) {
-  return kDelimiter + "Content-Disposition: form-data; name=\"" + name + "\"; filename=\"" +
-         path + "\"\r\n\r\n";
+  return kDelimiter + "Content-Disposition: form-data; name=\"" + name + "\"; filename=\"" + path +
+         "\"\r\n\r\n";
 }
 
 std::string FilePart(const std::string& name, const std::string& path,
@@ -112,10 +112,18 @@ const BodyCase kBodyCases[] = {
      "filename=\"C:\\t.txt\"\r\n\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY--\r\n",
      6143,
      "6144"},
-    {"empty file", {{"f", "e.bin", true}}, {{"e.bin", ""}}, FilePart("f", "e.bin", "") + kClosing,
-     6144, "6145"},
-    {"binary contents", {{"bin", "b.bin", true}}, {{"b.bin", BinaryContents(3000)}},
-     FilePart("bin", "b.bin", BinaryContents(3000)) + kClosing, 9144, "9145"},
+    {"empty file",
+     {{"f", "e.bin", true}},
+     {{"e.bin", ""}},
+     FilePart("f", "e.bin", "") + kClosing,
+     6144,
+     "6145"},
+    {"binary contents",
+     {{"bin", "b.bin", true}},
+     {{"b.bin", BinaryContents(3000)}},
+     FilePart("bin", "b.bin", BinaryContents(3000)) + kClosing,
+     9144,
+     "9145"},
     {"plain part then file part",
      {{"a", "b", false}, {"f", "C:\\t.txt", true}},
      {{"C:\\t.txt", "xyz"}},
@@ -130,14 +138,26 @@ const BodyCase kBodyCases[] = {
      PlainPart("a", "1") + FileHeader("m", "gone") + PlainPart("b", "2") + kClosing,
      22527,
      "22528"},
-    {"quotes and line breaks are not escaped", {{"a\"b", "x\r\ny", false}}, {},
-     PlainPart("a\"b", "x\r\ny") + kClosing, 8192, "8193"},
+    {"quotes and line breaks are not escaped",
+     {{"a\"b", "x\r\ny", false}},
+     {},
+     PlainPart("a\"b", "x\r\ny") + kClosing,
+     8192,
+     "8193"},
     // The estimate alone is too small in these: the block holds the exact body.
     {"empty list is the closing delimiter alone", {}, {}, kClosing, 0, "39"},
-    {"plain value above its allowance", {{"big", kLongValue, false}}, {},
-     PlainPart("big", kLongValue) + kClosing, 8192, "20123"},
-    {"file header above its allowance", {{"f", kLongPath, true}}, {},
-     FileHeader("f", kLongPath) + kClosing, 6143, "6235"},
+    {"plain value above its allowance",
+     {{"big", kLongValue, false}},
+     {},
+     PlainPart("big", kLongValue) + kClosing,
+     8192,
+     "20123"},
+    {"file header above its allowance",
+     {{"f", kLongPath, true}},
+     {},
+     FileHeader("f", kLongPath) + kClosing,
+     6143,
+     "6235"},
 };
 
 TEST_F(MultipartPostTest, BuildsBodyByteForByte) {
@@ -177,8 +197,7 @@ TEST_F(MultipartPostTest, ReadsFilesInBlocksUntilAnEmptyRead) {
 TEST_F(MultipartPostTest, FailedReadKeepsWhatWasTaken) {
   standin::AddFile("d.bin", BinaryContents(2500));
   standin::FailCall("ReadFile", 2);
-  EXPECT_EQ(Send({{"d", "d.bin", true}}),
-            FilePart("d", "d.bin", BinaryContents(1024)) + kClosing);
+  EXPECT_EQ(Send({{"d", "d.bin", true}}), FilePart("d", "d.bin", BinaryContents(1024)) + kClosing);
   EXPECT_EQ(CountCalls("ReadFile"), 2u);
 }
 
@@ -197,21 +216,20 @@ TEST_F(MultipartPostTest, OpensEachFileTwiceForReadingWithReadSharing) {
   for (std::size_t i = start; i < standin::Calls().size(); ++i)
     names.push_back(standin::Calls()[i].function);
   EXPECT_EQ(names, (Strings{"HttpOpenRequestA", "HttpAddRequestHeadersA", "HttpAddRequestHeadersA",
-                         "InternetSetCookieA",
-                         // the estimate: each file opened, measured and closed in turn
-                         "CreateFileA", "GetFileSize", "CloseHandle", "CreateFileA",
-                         "GetFileSize", "CloseHandle", "HeapAlloc",
-                         // the parts
-                         "CreateFileA", "GetFileSize", "ReadFile", "ReadFile", "CloseHandle",
-                         "CreateFileA", "GetFileSize", "ReadFile", "ReadFile", "CloseHandle",
-                         "HttpAddRequestHeadersA", "HttpSendRequestExA", "InternetWriteFile",
-                         "HttpEndRequestA", "HeapFree"}));
+                            "InternetSetCookieA",
+                            // the estimate: each file opened, measured and closed in turn
+                            "CreateFileA", "GetFileSize", "CloseHandle", "CreateFileA",
+                            "GetFileSize", "CloseHandle", "HeapAlloc",
+                            // the parts
+                            "CreateFileA", "GetFileSize", "ReadFile", "ReadFile", "CloseHandle",
+                            "CreateFileA", "GetFileSize", "ReadFile", "ReadFile", "CloseHandle",
+                            "HttpAddRequestHeadersA", "HttpSendRequestExA", "InternetWriteFile",
+                            "HttpEndRequestA", "HeapFree"}));
   for (const auto& open : standin::CallsTo("CreateFileA")) {
     EXPECT_EQ(Strings(open.args.begin() + 1, open.args.end()),
               (Strings{"2147483648", "1", "<null>", "3", "128", "<null>"}));
   }
-  EXPECT_EQ(Args("InternetSetCookieA"),
-            (Strings{"http://localhost/upload", "s", "1"}));
+  EXPECT_EQ(Args("InternetSetCookieA"), (Strings{"http://localhost/upload", "s", "1"}));
 }
 
 struct ProtocolCase {
@@ -237,21 +255,19 @@ TEST_F(MultipartPostTest, SendsHeadersAndBodyInThreeSteps) {
 
     EXPECT_EQ(Args("HttpOpenRequestA"),
               (Strings{"h2", "POST", "/up?x=1", "HTTP/1.0", c.referrer ? c.referrer : "<null>",
-                    "[*/*]", c.flags, "0"}));
+                       "[*/*]", c.flags, "0"}));
     const auto headers = standin::CallsTo("HttpAddRequestHeadersA");
     ASSERT_EQ(headers.size(), 3u);
     EXPECT_EQ(headers[0].args, (Strings{"h3", "Accept: */*\r\n", "13", "2147483648"}));
-    EXPECT_EQ(headers[1].args,
-              (Strings{"h3",
-                    "Content-Type: multipart/form-data; "
-                    "boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY\r\n",
-                    "78", "268435456"}));
+    EXPECT_EQ(headers[1].args, (Strings{"h3",
+                                        "Content-Type: multipart/form-data; "
+                                        "boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY\r\n",
+                                        "78", "268435456"}));
     EXPECT_EQ(headers[2].args, (Strings{"h3", "Content-Length: 121\r\n", "21", "268435456"}));
     EXPECT_EQ(Args("HttpSendRequestExA"),
               (Strings{"h3", "size=" + std::to_string(sizeof(INTERNET_BUFFERSA)) + " next=null",
-                    "<null>", "8", "0"}));
-    EXPECT_EQ(Args("InternetWriteFile"),
-              (Strings{"h3", "<ptr>", "121", "<ptr>"}));
+                       "<null>", "8", "0"}));
+    EXPECT_EQ(Args("InternetWriteFile"), (Strings{"h3", "<ptr>", "121", "<ptr>"}));
     EXPECT_EQ(Args("HttpEndRequestA"), (Strings{"h3", "<null>", "8", "0"}));
 
     ASSERT_EQ(standin::SendRecords().size(), 1u);
@@ -279,16 +295,32 @@ const std::string kLetters = BinaryContents(5000);
 
 const ChangeCase kChangeCases[] = {
     {"grows within the estimate", {}, "abc", kLetters, kLetters.substr(0, 3), [] {}},
-    {"grows past an exact block", {{"big", kLongValue, false}}, kLetters.substr(0, 100), kLetters,
-     kLetters.substr(0, 100), [] {}},
-    {"grows past a whole read block", {{"big", kLongValue, false}}, kLetters.substr(0, 1024),
-     kLetters.substr(0, 1500), kLetters.substr(0, 1024), [] {}},
+    {"grows past an exact block",
+     {{"big", kLongValue, false}},
+     kLetters.substr(0, 100),
+     kLetters,
+     kLetters.substr(0, 100),
+     [] {}},
+    {"grows past a whole read block",
+     {{"big", kLongValue, false}},
+     kLetters.substr(0, 1024),
+     kLetters.substr(0, 1500),
+     kLetters.substr(0, 1024),
+     [] {}},
     {"shrinks", {}, kLetters.substr(0, 2500), "tail", "tail", [] {}},
     {"disappears", {}, "abc", std::nullopt, std::nullopt, [] {}},
     {"appears", {{"big", kLongValue, false}}, std::nullopt, "abc", std::nullopt, [] {}},
-    {"size unknown when estimated", {}, "abc", "abc", std::nullopt,
+    {"size unknown when estimated",
+     {},
+     "abc",
+     "abc",
+     std::nullopt,
      [] { standin::FailCall("GetFileSize", 1); }},
-    {"size unknown when read", {}, "abc", "abc", "abc",
+    {"size unknown when read",
+     {},
+     "abc",
+     "abc",
+     "abc",
      [] { standin::FailCall("GetFileSize", 2); }},
 };
 

@@ -30,9 +30,8 @@ const FailureRow kFailureRows[] = {
      [] { standin::FailCallWithInvalidHandle("HttpOpenRequestA"); }, "request failed...", 0, 0, 0},
     {"AcceptHeaderRefused", BOTH, true, [] { standin::FailCall("HttpAddRequestHeadersA", 1); },
      "additional header failed...", 0, 0, 0},
-    {"ContentTypeRefused", MULTIPART, true,
-     [] { standin::FailCall("HttpAddRequestHeadersA", 2); }, "additional header failed...", 0, 0,
-     0},
+    {"ContentTypeRefused", MULTIPART, true, [] { standin::FailCall("HttpAddRequestHeadersA", 2); },
+     "additional header failed...", 0, 0, 0},
     {"FirstCookieRefused", BOTH, true, [] { standin::FailCall("InternetSetCookieA", 1); },
      "add cookie failed...", 0, 0, 1},
     {"SecondCookieRefused", BOTH, true, [] { standin::FailCall("InternetSetCookieA", 2); },
@@ -95,8 +94,8 @@ TEST_P(PostFailureTest, ReleasesWhatItTook) {
               }),
               row.message);
   } else {
-    EXPECT_FALSE(client.Request("/post", multipart ? REQUEST_POST_MULTIPART : REQUEST_POST,
-                                nullptr));
+    EXPECT_FALSE(
+        client.Request("/post", multipart ? REQUEST_POST_MULTIPART : REQUEST_POST, nullptr));
     EXPECT_EQ(client.RequestHandle(), nullptr);
     EXPECT_EQ(standin::OpenInternetHandles(), row.connect ? 2 : 0);
   }
@@ -107,7 +106,6 @@ TEST_P(PostFailureTest, ReleasesWhatItTook) {
   EXPECT_EQ(standin::OpenFileHandles(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Post, PostFailureTest, ::testing::ValuesIn(FailureParams()),
-                         FailureName);
+INSTANTIATE_TEST_SUITE_P(Post, PostFailureTest, ::testing::ValuesIn(FailureParams()), FailureName);
 
 }  // namespace

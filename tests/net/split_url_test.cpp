@@ -63,13 +63,12 @@ TEST_P(SplitUrlTest, SplitsIntoParts) {
   EXPECT_STREQ(path, c.path);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SplitUrlTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) {
-                           std::string name = info.param.name;
-                           for (char& ch : name)
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, SplitUrlTest, ::testing::ValuesIn(kCases), [](const auto& info) {
+  std::string name = info.param.name;
+  for (char& ch : name)
+    if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return name;
+});
 
 TEST(SplitUrl, CutsPartsThatWouldOverflowTheirBuffers) {
   const std::string longHost(3000, 'h');

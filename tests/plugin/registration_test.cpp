@@ -54,8 +54,7 @@ TEST_F(RegistrationTest, PublishInfoWritesOnlyItsBytes) {
   EXPECT_EQ(std::memcmp(table.data() + 12804, "langue_code text to translate", 30), 0);
   EXPECT_EQ(std::memcmp(third.data(), "\0\0\0\0", 4), 0);
 
-  auto untouched = [&](const std::vector<unsigned char>& record, std::size_t from,
-                       std::size_t to) {
+  auto untouched = [&](const std::vector<unsigned char>& record, std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i)
       if (record[i] != S) return false;
     return true;

@@ -1,5 +1,5 @@
-#include "plugin/exports.h"
 #include "plugin/toast.h"
+#include "plugin/exports.h"
 
 #include "support/stand_in_test.h"
 
@@ -28,22 +28,22 @@ class ToastTest : public StandInTest {
  protected:
   void SetUp() override {
     StandInTest::SetUp();
-    standin::SetSendMessageHandler([this](HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) -> LRESULT {
-      const auto* record = reinterpret_cast<const ToastRecord*>(wParam);
-      got.window = window;
-      got.message = message;
-      got.form = lParam;
-      got.title = record->title;
-      if (lParam == TOAST_FROM_WIDE)
-        got.message16 = static_cast<const char16_t*>(record->message);
-      else
-        got.message8 = static_cast<const char*>(record->message);
-      got.param = record->param;
-      got.flag = record->flag;
-      got.reserved = record->reserved;
-      return 0x1234;
-    });
+    standin::SetSendMessageHandler(
+        [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+          const auto* record = reinterpret_cast<const ToastRecord*>(wParam);
+          got.window = window;
+          got.message = message;
+          got.form = lParam;
+          got.title = record->title;
+          if (lParam == TOAST_FROM_WIDE)
+            got.message16 = static_cast<const char16_t*>(record->message);
+          else
+            got.message8 = static_cast<const char*>(record->message);
+          got.param = record->param;
+          got.flag = record->flag;
+          got.reserved = record->reserved;
+          return 0x1234;
+        });
   }
   Received got;
 };

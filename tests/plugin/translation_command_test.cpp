@@ -37,7 +37,8 @@ std::vector<std::string> Lines(const std::string& text) {
 // Words of four letters and a space: a space at every index i with i % 5 == 4.
 std::string Words(std::size_t length) {
   std::string text;
-  for (std::size_t i = 0; i < length; ++i) text += (i % 5 == 4) ? ' ' : static_cast<char>('a' + i % 5);
+  for (std::size_t i = 0; i < length; ++i)
+    text += (i % 5 == 4) ? ' ' : static_cast<char>('a' + i % 5);
   return text;
 }
 
@@ -250,9 +251,8 @@ TEST(ResultBuffer, ALineThatFillsTheBufferExactlyStopsFurtherLines) {
 namespace {
 
 TEST_F(ParseCommandTest, NoExceptionCrossesTheExport) {
-  standin::SetSendMessageHandler([](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
-    throw std::bad_alloc();
-  });
+  standin::SetSendMessageHandler(
+      [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { throw std::bad_alloc(); });
   EXPECT_EQ(Run("/xtrn", "fr_en"), 1);
   EXPECT_EQ(DisplayToastExport("m", "t", 0, FALSE), 0);
   EXPECT_EQ(DisplayToastWExport(u"m", u"t", 0, FALSE), 0);
@@ -266,7 +266,8 @@ TEST_F(ParseCommandTest, AChunkWhoseRequestThrowsIsReportedAsFailed) {
     return EchoText(path);
   });
   ASSERT_EQ(Run("/xtrn", "fr_en " + Words(200)), 1);
-  EXPECT_EQ(Lines(Result()), (std::vector<std::string>{TRANSLATION_FAILED_TEXT, Words(200).substr(140)}));
+  EXPECT_EQ(Lines(Result()),
+            (std::vector<std::string>{TRANSLATION_FAILED_TEXT, Words(200).substr(140)}));
 }
 
 }  // namespace

@@ -94,8 +94,7 @@ TEST(Executable, TellsSystemdItIsReadyOnceItServes) {
   int port = FreePort();
   service::Pipe errors = service::MakePipe();
   auto program = StartProgram({"/usr/bin/env", "NOTIFY_SOCKET=" + path, TRANSLATION_SERVICE_BINARY,
-                               "--listen", "127.0.0.1:" + std::to_string(port), "--pairs",
-                               "en_es"},
+                               "--listen", "127.0.0.1:" + std::to_string(port), "--pairs", "en_es"},
                               errors);
   pollfd entry{notify.get(), POLLIN, 0};
   ASSERT_EQ(::poll(&entry, 1, 120000), 1);

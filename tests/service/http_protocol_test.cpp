@@ -64,14 +64,13 @@ TEST_F(HttpProtocolTest, RefusalsCloseTheConnection) {
   const Case kCases[] = {
       {"target one byte above 64 KiB",
        Http11(TrTarget(std::string(64 * 1024 + 1 - TrTarget("").size(), 'a'))), 414, ""},
-      {"target far above the connection's memory", Http11("/" + std::string(300 * 1024, 'a')),
-       414, ""},
+      {"target far above the connection's memory", Http11("/" + std::string(300 * 1024, 'a')), 414,
+       ""},
       {"no version", "GET /tr?trtext=x&lp=en_es\r\n\r\n", 400, ""},
       {"a word after the version", "GET / HTTP/1.1 extra\r\nHost: localhost\r\n\r\n", 400, ""},
       {"POST", "POST /tr HTTP/1.1\r\nHost: localhost\r\nContent-Length: 3\r\n\r\nabc", 405,
        "GET, HEAD"},
-      {"PUT", "PUT / HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\n\r\n", 405,
-       "GET, HEAD"},
+      {"PUT", "PUT / HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\n\r\n", 405, "GET, HEAD"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -91,8 +90,8 @@ TEST_F(HttpProtocolTest, Http10IsAnsweredWithCloseAndNoKeepAliveOffer) {
   for (const char* asked : {"", "Connection: keep-alive\r\n"}) {
     SCOPED_TRACE(asked);
     raw_http::Connection connection(service_->port());
-    ASSERT_TRUE(connection.Send(std::string("GET ") + TrTarget("x") + " HTTP/1.0\r\n" + asked +
-                                "\r\n"));
+    ASSERT_TRUE(
+        connection.Send(std::string("GET ") + TrTarget("x") + " HTTP/1.0\r\n" + asked + "\r\n"));
     auto response = connection.Read();
     ASSERT_TRUE(response);
     EXPECT_EQ(CutTranslation(response->body), "x");
@@ -123,8 +122,8 @@ TEST_F(HttpProtocolTest, BodyOfAGetIsReadAndIgnored) {
   std::string body = Http11(TrTarget("smuggled"));
   raw_http::Connection connection(service_->port());
   ASSERT_TRUE(connection.Send(
-      Http11(TrTarget("first"), "Content-Length: " + std::to_string(body.size()) + "\r\n") +
-      body + Http11(TrTarget("second"), "Connection: close\r\n")));
+      Http11(TrTarget("first"), "Content-Length: " + std::to_string(body.size()) + "\r\n") + body +
+      Http11(TrTarget("second"), "Connection: close\r\n")));
   for (const char* expected : {"first", "second"}) {
     auto response = connection.Read();
     ASSERT_TRUE(response);

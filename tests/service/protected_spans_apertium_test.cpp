@@ -27,8 +27,7 @@ TEST_F(ProtectedSpansApertiumTest, KeptSpansComeBackInPlace) {
        "Abierto /home/bob/house/notes.txt y leer la letra"},
       {"en_es", "run `make test` before you leave the house",
        "Corrido `make test` antes de que  dejas la casa"},
-      {"en_es", "I love you <3",
-       "Te quieres <3"},
+      {"en_es", "I love you <3", "Te quieres <3"},
       {"en_es", "bob: write to anna@example.com and @carlos today",
        "bob: Escribe a anna@example.com y @carlos hoy"},
       {"en_es", "the cat is sleeping \xF0\x9F\x98\xB4\xF0\x9F\x90\x88 on my bed :)",
@@ -43,8 +42,7 @@ TEST_F(ProtectedSpansApertiumTest, KeptSpansComeBackInPlace) {
        "The archive is in /home/ana/casa.txt \xF0\x9F\x98\x80"},
       {"fr_en", "regarde https://exemple.fr/maison?x=1, la maison est belle <3 @marie",
        "It looks https://exemple.fr/maison?x=1, the house is good-looking <3 @marie"},
-      {"fr_en", "le chat dort sur `le lit` ;)",
-       "The cat sleeps on `le lit` ;)"},
+      {"fr_en", "le chat dort sur `le lit` ;)", "The cat sleeps on `le lit` ;)"},
   };
   service::ApertiumEngine& engine = apertium();
   for (const Case& c : kCases) {

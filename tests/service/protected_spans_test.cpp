@@ -1,7 +1,7 @@
 // What a chat line keeps as typed, how markers carry it through a plain-text engine, and how
 // the stream format carries it through Apertium.
-#include "service/engine/apertium/stream_format.h"
 #include "service/text/protected_spans.h"
+#include "service/engine/apertium/stream_format.h"
 #include "service/text/span_markers.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +49,8 @@ TEST(ProtectSpans, CutsChatLinesIntoTextAndKeptPieces) {
       {"addressee, address, mention",
        "bob: mail anna.b@example.co.uk or @carlos_2!",
        {K("bob: "), T("mail "), K("anna.b@example.co.uk"), T(" or "), K("@carlos_2!")}},
-      {"latin names", "#a\xC3\xB1oNuevo con @Jos\xC3\xA9",
+      {"latin names",
+       "#a\xC3\xB1oNuevo con @Jos\xC3\xA9",
        {K("#a\xC3\xB1oNuevo"), T(" con "), K("@Jos\xC3\xA9")}},
       {"emoticons",
        "I love you <3 ok :) so :-( xD ^_^ -_- o_O </3 :'( :P bye",
@@ -66,8 +67,7 @@ TEST(ProtectSpans, CutsChatLinesIntoTextAndKeptPieces) {
       {"near misses",
        "and/or a:b at 3:30 C: http:/ no:) x #1 # C# foo@bar /xtrn hi bob: `x",
        {T("and/or a:b at 3:30 C: http:/ no:) x #1 # C# foo@bar /xtrn hi bob: `x")}},
-      {"white space at both ends", "  hello world \n",
-       {K("  "), T("hello world"), K(" \n")}},
+      {"white space at both ends", "  hello world \n", {K("  "), T("hello world"), K(" \n")}},
       {"one kept piece", " :) #a ", {K(" :) #a ")}},
       {"no text", "", {}},
       {"invalid UTF-8", "a\xFF\xC3 :)\xF0\x9F", {T("a\xFF\xC3 :)\xF0\x9F")}},
@@ -105,11 +105,9 @@ TEST(TranslateAroundSpans, SendsOneRequestOrPieceByPieceWhereMarkersGetLost) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    Engine engine{{{"{1}see {2} and {3} now", c.marked},
-                   {"see", "mira "},
-                   {"and", " y"},
-                   {"now", "ahora"}},
-                  {}};
+    Engine engine{
+        {{"{1}see {2} and {3} now", c.marked}, {"see", "mira "}, {"and", " y"}, {"now", "ahora"}},
+        {}};
     auto text = TranslateAroundSpans(ProtectSpans(" bob: see http://x.org and @ann now\n"),
                                      std::ref(engine));
     EXPECT_EQ(text, " bob: mira http://x.org y @ann ahora\n");
@@ -119,8 +117,7 @@ TEST(TranslateAroundSpans, SendsOneRequestOrPieceByPieceWhereMarkersGetLost) {
 
 TEST(TranslateAroundSpans, FailsWithTheEngineAndAsksNothingWithoutWords) {
   Engine engine;
-  EXPECT_EQ(TranslateAroundSpans(ProtectSpans("see http://x.org"), std::ref(engine)),
-            std::nullopt);
+  EXPECT_EQ(TranslateAroundSpans(ProtectSpans("see http://x.org"), std::ref(engine)), std::nullopt);
   EXPECT_EQ(TranslateAroundSpans(ProtectSpans(" :) #a "), std::ref(engine)), " :) #a ");
   // A marker the user typed would pass for one of ours: straight to one piece at a time.
   EXPECT_EQ(TranslateAroundSpans(ProtectSpans("{2} @a"), std::ref(engine)), std::nullopt);
@@ -136,17 +133,16 @@ TEST(StreamFormat, KeptPiecesTravelAsSuperblanksAndComeBackWithTheTypedEnds) {
     std::optional<std::string> expected;
   };
   static const Case kCases[] = {
-      {"space added in front", " I love you <3\n", "I love you [\\<3].[]",
-       " Te quieres [\\<3].[]", " Te quieres <3\n"},
-      {"specials escaped in the block, blanks in text as before",
-       "go  to `a[1] ^b$` now", "go[  ]to [`a\\[1\\] \\^b\\$`] now.[]",
-       "Ve[  ]a [`a\\[1\\] \\^b\\$`]  ahora.[]", "Ve  a `a[1] ^b$`  ahora"},
+      {"space added in front", " I love you <3\n", "I love you [\\<3].[]", " Te quieres [\\<3].[]",
+       " Te quieres <3\n"},
+      {"specials escaped in the block, blanks in text as before", "go  to `a[1] ^b$` now",
+       "go[  ]to [`a\\[1\\] \\^b\\$`] now.[]", "Ve[  ]a [`a\\[1\\] \\^b\\$`]  ahora.[]",
+       "Ve  a `a[1] ^b$`  ahora"},
       {"words dropped after a kept piece that ends in a blank", "bob: hi", "[bob: ]hi.[]",
        "[bob: ].[]", "bob: "},
       {"block lost", "I love you <3", "I love you [\\<3].[]", "Te quieres.[]", std::nullopt},
       {"block changed", "see /a/b", "see [\\/a\\/b].[]", "ve [\\/a\\/c].[]", std::nullopt},
-      {"blocks swapped", "@a and @b", "[\\@a] and [\\@b].[]", "[\\@b] y [\\@a].[]",
-       std::nullopt},
+      {"blocks swapped", "@a and @b", "[\\@a] and [\\@b].[]", "[\\@b] y [\\@a].[]", std::nullopt},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);

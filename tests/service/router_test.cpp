@@ -24,9 +24,8 @@ TEST(Router, TheFirstEngineThatOffersACodeServesIt) {
     const char* engine;  // nullptr: none
   };
   static const Case kCases[] = {
-      {"en_es", {}, "first"},         {"fr_en", {}, "first"},
-      {"de_en", {}, "second"},        {"xx_yy", {}, nullptr},
-      {"de_en", {"de_en"}, "second"}, {"en_es", {"de_en"}, nullptr},
+      {"en_es", {}, "first"}, {"fr_en", {}, "first"},         {"de_en", {}, "second"},
+      {"xx_yy", {}, nullptr}, {"de_en", {"de_en"}, "second"}, {"en_es", {"de_en"}, nullptr},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.code);
@@ -60,8 +59,8 @@ TEST_F(EngineRoutesTest, HealthTellsEachEngineAndADownEngineIsNotAsked) {
   EXPECT_EQ(healthy->status, 200);
   EXPECT_EQ(healthy->Header("Content-Type"), "application/json; charset=UTF-8");
 
-  backup_->SetHealth({false, std::chrono::system_clock::from_time_t(1700000000),
-                      "connection refused"});
+  backup_->SetHealth(
+      {false, std::chrono::system_clock::from_time_t(1700000000), "connection refused"});
   auto health = Get("/health");
   ASSERT_TRUE(health);
   EXPECT_EQ(health->status, 503);

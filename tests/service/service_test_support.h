@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>

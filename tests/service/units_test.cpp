@@ -183,8 +183,10 @@ TEST(ModeRequirements, NameWhatIsMissingAndTheDebianPackageThatBringsIt) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(service::MissingRequirement(c.stages), c.missing);
   }
-  for (auto [program, package] : {std::pair{"cg-proc", "cg3"}, {"lrx-proc", "apertium-lex-tools"},
-                                  {"apertium-tagger", "apertium"}, {"lt-proc", "lttoolbox"}}) {
+  for (auto [program, package] : {std::pair{"cg-proc", "cg3"},
+                                  {"lrx-proc", "apertium-lex-tools"},
+                                  {"apertium-tagger", "apertium"},
+                                  {"lt-proc", "lttoolbox"}}) {
     EXPECT_EQ(service::DebianPackageFor(program), package) << program;
   }
 }

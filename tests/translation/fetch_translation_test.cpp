@@ -25,8 +25,7 @@ class FetchTranslationTest : public StandInTest {
 
 TEST_F(FetchTranslationTest, OneTranslationMakesExactlyTheseCalls) {
   standin::QueueResponse(Page("A little translation test"));
-  EXPECT_EQ(FetchTranslation("Un petit test de traduction", "fr_en"),
-            "A little translation test");
+  EXPECT_EQ(FetchTranslation("Un petit test de traduction", "fr_en"), "A little translation test");
   EXPECT_THAT(standin::CallNames(),
               ElementsAre("InternetOpenA", "InternetConnectA", "InternetAttemptConnect",
                           "HttpOpenRequestA", "HttpAddRequestHeadersA", "HttpSendRequestA",
@@ -36,10 +35,10 @@ TEST_F(FetchTranslationTest, OneTranslationMakesExactlyTheseCalls) {
               ElementsAre("Mozilla/4.0 (compatible; )", "0", "<null>", "<null>", "0"));
   EXPECT_THAT(Args("InternetConnectA"),
               ElementsAre("h1", "localhost", "80", "<null>", "<null>", "3", "0", "0"));
-  EXPECT_THAT(Args("HttpOpenRequestA"),
-              ElementsAre("h2", "GET", "/tr?trtext=Un petit test de traduction&lp=fr_en",
-                          "HTTP/1.0", "<null>", "[*/*]", std::to_string(INTERNET_FLAG_NO_CACHE_WRITE),
-                          "0"));
+  EXPECT_THAT(
+      Args("HttpOpenRequestA"),
+      ElementsAre("h2", "GET", "/tr?trtext=Un petit test de traduction&lp=fr_en", "HTTP/1.0",
+                  "<null>", "[*/*]", std::to_string(INTERNET_FLAG_NO_CACHE_WRITE), "0"));
   EXPECT_EQ(Args("InternetReadFile")[2], std::to_string(RESPONSE_READ_BLOCK));
   std::vector<std::string> closed;
   for (const auto& call : standin::CallsTo("InternetCloseHandle")) closed.push_back(call.args[0]);
@@ -90,8 +89,8 @@ TEST(ExtractTranslation, CutsBetweenTheFirstStartMarkerAndTheEndMarkerAfterIt) {
       {"NUL before the marker", std::string("a\0b", 3) + START + "t" + END, true, "t"},
       {"other letter case", "<TD bgcolor=white class=s><div style=padding:10px;>t" + END, false,
        ""},
-      {"quoted attributes", "<td bgcolor=\"white\" class=s><div style=padding:10px;>t" + END,
-       false, ""},
+      {"quoted attributes", "<td bgcolor=\"white\" class=s><div style=padding:10px;>t" + END, false,
+       ""},
       {"other spacing", "<td  bgcolor=white class=s><div style=padding:10px;>t" + END, false, ""},
       {"no marker", "<html>nothing</html>", false, ""},
   };

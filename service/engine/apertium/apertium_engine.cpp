@@ -1,8 +1,8 @@
 #include "apertium_engine.h"
 
+#include "service/posix/log.h"
 #include "service/text/span_markers.h"
 #include "stream_format.h"
-#include "service/posix/log.h"
 
 #include <algorithm>
 #include <csignal>
@@ -198,8 +198,7 @@ bool ApertiumEngine::Exchange(PipelinePool& pool, std::string_view stream, std::
       return false;
     }
     switch (lease->Exchange(stream, output, Pipeline::Clock::now() + timeout)) {
-      case Pipeline::Outcome::kDone:
-        return true;
+      case Pipeline::Outcome::kDone: return true;
       case Pipeline::Outcome::kTimedOut:
         LogLine("mode " + name + " gave no answer within " + DurationText(timeout) +
                 "; replacing it");

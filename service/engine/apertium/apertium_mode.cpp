@@ -146,8 +146,7 @@ std::vector<Command> ParseModePipeline(std::string_view text) {
           word += c;
         }
         continue;
-      case Quote::kNone:
-        break;
+      case Quote::kNone: break;
     }
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
       end_word();

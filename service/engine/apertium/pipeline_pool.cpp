@@ -1,7 +1,7 @@
 #include "pipeline_pool.h"
 
-#include "stream_format.h"
 #include "service/posix/log.h"
+#include "stream_format.h"
 
 #include <algorithm>
 #include <utility>

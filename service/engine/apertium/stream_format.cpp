@@ -63,8 +63,7 @@ struct Found {
 };
 
 // Superblanks come back as they stand.
-std::string Unformat(std::string_view stream, const std::vector<std::string>& kept,
-                     Found& found) {
+std::string Unformat(std::string_view stream, const std::vector<std::string>& kept, Found& found) {
   std::string text;
   text.reserve(stream.size());
   bool plain_period_last = false;
@@ -108,8 +107,7 @@ std::string Unformat(std::string_view stream, const std::vector<std::string>& ke
 }
 
 // The pieces less the white space at both ends of their text, which goes to `lead` and `trail`.
-std::vector<Piece> Middle(const std::vector<Piece>& pieces, std::string& lead,
-                          std::string& trail) {
+std::vector<Piece> Middle(const std::vector<Piece>& pieces, std::string& lead, std::string& trail) {
   std::string text;
   for (const Piece& piece : pieces) text += piece.text;
   std::size_t first = 0;

@@ -49,19 +49,13 @@ int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 std::string Describe(CURLcode code) {
   switch (code) {
-    case CURLE_COULDNT_CONNECT:
-      return "refused the connection";
-    case CURLE_COULDNT_RESOLVE_HOST:
-      return "has a host name that does not resolve";
-    case CURLE_OPERATION_TIMEDOUT:
-      return "did not answer in time";
-    case CURLE_ABORTED_BY_CALLBACK:
-      return "was left: the service is stopping";
-    case CURLE_GOT_NOTHING:
-      return "closed the connection without answering";
+    case CURLE_COULDNT_CONNECT: return "refused the connection";
+    case CURLE_COULDNT_RESOLVE_HOST: return "has a host name that does not resolve";
+    case CURLE_OPERATION_TIMEDOUT: return "did not answer in time";
+    case CURLE_ABORTED_BY_CALLBACK: return "was left: the service is stopping";
+    case CURLE_GOT_NOTHING: return "closed the connection without answering";
     case CURLE_PARTIAL_FILE:
-    case CURLE_RECV_ERROR:
-      return "broke off its answer";
+    case CURLE_RECV_ERROR: return "broke off its answer";
     default:
       // curl's own words for the code, never its error buffer, which may hold the URL.
       return std::string("could not be reached: ") + curl_easy_strerror(code);

@@ -4,8 +4,8 @@
 #include "service/engine/upstream/libretranslate_engine.h"
 
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace service::upstream {

@@ -1,5 +1,5 @@
-#include "service/engine/router.h"
 #include "service/engine/upstream/libretranslate_engine.h"
+#include "service/engine/router.h"
 #include "service/http/pages.h"
 #include "service/upstream/libretranslate_stand_in.h"
 #include "service/upstream/stderr_capture.h"
@@ -91,7 +91,8 @@ TEST_F(LibreTranslateTest, ServesEveryCodeOfThePluginsHelp) {
   EXPECT_NE(page.find("This service serves 36 of the 36 codes the plug-in's help lists."),
             std::string::npos);
   EXPECT_NE(page.find("<tr><td><code>zt_en</code></td><td>Traditional Chinese to English</td>"
-                      "<td>served by libretranslate " + stand_in_->url() + "</td></tr>"),
+                      "<td>served by libretranslate " +
+                      stand_in_->url() + "</td></tr>"),
             std::string::npos)
       << page;
 }

@@ -143,21 +143,15 @@ MHD_Result LibreTranslateStandIn::Answer(MHD_Connection* connection, const std::
           Capitals(request.value("q", "")) + " [" + request.value("target", "") + "]";
       return Queue(connection, MHD_HTTP_OK, json{{"translatedText", text}}.dump());
     }
-    case Behaviour::kBadRequest:
-      return Queue(connection, MHD_HTTP_BAD_REQUEST, error);
-    case Behaviour::kForbidden:
-      return Queue(connection, MHD_HTTP_FORBIDDEN, error);
-    case Behaviour::kRateLimited:
-      return Queue(connection, MHD_HTTP_TOO_MANY_REQUESTS, error);
-    case Behaviour::kRetryAfter7:
-      return Queue(connection, MHD_HTTP_TOO_MANY_REQUESTS, error, "7");
-    case Behaviour::kServerError:
-      return Queue(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, error);
+    case Behaviour::kBadRequest: return Queue(connection, MHD_HTTP_BAD_REQUEST, error);
+    case Behaviour::kForbidden: return Queue(connection, MHD_HTTP_FORBIDDEN, error);
+    case Behaviour::kRateLimited: return Queue(connection, MHD_HTTP_TOO_MANY_REQUESTS, error);
+    case Behaviour::kRetryAfter7: return Queue(connection, MHD_HTTP_TOO_MANY_REQUESTS, error, "7");
+    case Behaviour::kServerError: return Queue(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, error);
     case Behaviour::kStall:
       stopping_changed_.wait_for(lock, std::chrono::seconds(60), [this] { return stopping_; });
       return MHD_NO;
-    case Behaviour::kTruncated:
-      return Queue(connection, MHD_HTTP_OK, R"({"translatedText": "HEL)");
+    case Behaviour::kTruncated: return Queue(connection, MHD_HTTP_OK, R"({"translatedText": "HEL)");
   }
   return MHD_NO;
 }
