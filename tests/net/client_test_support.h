@@ -21,6 +21,19 @@ inline std::size_t CountCalls(const std::string& function) {
   return standin::CallsTo(function).size();
 }
 
+// The flags both POST kinds open their request with, per scheme.
+struct ProtocolCase {
+  const char* url;
+  const char* referrer;
+  std::string flags;
+};
+
+inline const ProtocolCase kProtocolCases[] = {
+    {"http://localhost", nullptr, "71303232"},         // 0x04400040
+    {"https://localhost", "http://ref/", "79691840"},  // 0x04C00040
+    {"ftp://localhost", nullptr, "71303232"},
+};
+
 class ClientRequestTest : public StandInTest {
  protected:
   static void Connect(InternetClient& client, const char* url = "http://localhost") {

@@ -114,18 +114,6 @@ TEST_F(FormPostTest, WritePairWritesNoTerminator) {
   EXPECT_EQ(std::string(buffer, 8), "key=v a#");
 }
 
-struct ProtocolCase {
-  const char* url;
-  const char* referrer;
-  std::string flags;
-};
-
-const ProtocolCase kProtocolCases[] = {
-    {"http://localhost", nullptr, "71303232"},         // 0x04400040
-    {"https://localhost", "http://ref/", "79691840"},  // 0x04C00040
-    {"ftp://localhost", nullptr, "71303232"},
-};
-
 TEST_F(FormPostTest, OpensPostWithFlagsPerProtocol) {
   for (const ProtocolCase& c : kProtocolCases) {
     SCOPED_TRACE(c.url);

@@ -232,18 +232,6 @@ TEST_F(MultipartPostTest, OpensEachFileTwiceForReadingWithReadSharing) {
   EXPECT_EQ(Args("InternetSetCookieA"), (Strings{"http://localhost/upload", "s", "1"}));
 }
 
-struct ProtocolCase {
-  const char* url;
-  const char* referrer;
-  std::string flags;
-};
-
-const ProtocolCase kProtocolCases[] = {
-    {"http://localhost", nullptr, "71303232"},         // 0x04400040
-    {"https://localhost", "http://ref/", "79691840"},  // 0x04C00040
-    {"ftp://localhost", nullptr, "71303232"},
-};
-
 TEST_F(MultipartPostTest, SendsHeadersAndBodyInThreeSteps) {
   for (const ProtocolCase& c : kProtocolCases) {
     SCOPED_TRACE(c.url);
