@@ -30,13 +30,15 @@ def get(port, target):
 
 
 def interleaved(requests, count, check):
-    """requests: {name: (port, target)}. Sends each `count` times, in turn; check(name, status,
-    body) says whether an answer is a good one. Returns {name: [ms, ...]} of the good answers
-    and {name: failures}."""
+    """requests: {name: (port, target)}. Sends each `count` times, in turn, the order reversed
+    every other round so that none always follows another; check(name, status, body) says
+    whether an answer is a good one. Returns {name: [ms, ...]} of the good answers and
+    {name: failures}."""
     times = {name: [] for name in requests}
     failures = {name: 0 for name in requests}
-    for _ in range(count):
-        for name, (port, target) in requests.items():
+    order = list(requests.items())
+    for round_number in range(count):
+        for name, (port, target) in order if round_number % 2 == 0 else reversed(order):
             ms, status, body = get(port, target)
             if check(name, status, body):
                 times[name].append(ms)

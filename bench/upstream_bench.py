@@ -23,7 +23,7 @@ SERVICE_PORT, APY_PORT = 2738, 2737
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--service", default="build/linux/translation-service")
-    parser.add_argument("--requests", type=int, default=400)
+    parser.add_argument("--requests", type=int, default=600)
     args = parser.parse_args()
     quoted = urllib.parse.quote(TEXT)
     requests = {
