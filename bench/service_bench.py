@@ -19,12 +19,9 @@ import urllib.request
 sys.dont_write_bytecode = True
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
-# The pasted text and its cut still live with the suites that check them.
-sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
-from mirelskan_wine import namespace_wineserver  # noqa: E402
+from mirelskan_wine import PASTED_TEXT, chunks, namespace_wineserver  # noqa: E402
 from service_ready import wait_ready  # noqa: E402
-from wine_support import PASTED_TEXT, chunks  # noqa: E402
 
 SERVICE_PORT = 80  # the plug-in asks http://localhost
 APY_PORT = 2737

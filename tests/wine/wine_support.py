@@ -1,5 +1,4 @@
-"""What only the Wine suites share: the plug-in's requests, the translation service, the local
-HTTP server's thread. What scripts and the benchmark share with them is in tools/mirelskan_wine.
+"""What only the Wine suites share: the translation service, the local HTTP server's thread. What scripts and the benchmark share with them is in tools/mirelskan_wine.
 
 The suites import it from the folder above their own (see the sys.path line at their top).
 """
@@ -15,25 +14,6 @@ from service_ready import wait_ready  # noqa: E402
 
 # In a private network namespace (in-netns.sh) port 80 of localhost belongs to the suite alone.
 LOCAL_HTTP_ADDRESS = ("127.0.0.1", 80)
-
-
-# --- the plug-in's requests -----------------------------------------------------------------
-
-# About 4000 characters, as a chat message pasted whole.
-PASTED_TEXT = b" ".join(b"Sentence %d says that the dog sleeps." % n for n in range(105))
-
-
-def chunks(text):
-    """The plug-in's cut of a text (bytes): after the first space from index 135 on, while 150
-    or more remain."""
-    pieces = []
-    while text:
-        cut = len(text)
-        if len(text) >= 150 and text.find(b" ", 135) >= 0:
-            cut = text.find(b" ", 135) + 1
-        pieces.append(text[:cut])
-        text = text[cut:]
-    return pieces
 
 
 # --- servers ----------------------------------------------------------------------------------
