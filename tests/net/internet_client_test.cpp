@@ -236,33 +236,36 @@ struct RequestFailure {
   const char* closedRequest;
 };
 
-TEST_F(InternetClientTest, FailedRequestClosesAndClearsTheRequestHandleOnly) {
-  const RequestFailure cases[] = {
-      {"open gives null", "HttpOpenRequestA", false, "<null>"},
-      {"open gives invalid", "HttpOpenRequestA", true, "<invalid>"},
-      {"accept header refused", "HttpAddRequestHeadersA", false, "h3"},
-      {"send refused", "HttpSendRequestA", false, "h3"},
-  };
-  for (const RequestFailure& c : cases) {
-    SCOPED_TRACE(c.name);
-    standin::Reset();
-    InternetClient fresh;
-    ASSERT_TRUE(fresh.Connect("http://localhost/start", nullptr, nullptr, AGENT));
-    if (c.invalidHandle)
-      standin::FailCallWithInvalidHandle(c.function);
-    else
-      standin::FailCall(c.function);
-    EXPECT_FALSE(fresh.Request("/p", REQUEST_GET, nullptr));
-    const auto closes = standin::CallsTo("InternetCloseHandle");
-    ASSERT_EQ(closes.size(), 1u);
-    EXPECT_EQ(closes[0].args[0], c.closedRequest);
-    EXPECT_EQ(fresh.RequestHandle(), nullptr);
-    EXPECT_EQ(fresh.Path(), "/start");
-    EXPECT_EQ(standin::OpenInternetHandles(), 2);
-    fresh.Close();
-    EXPECT_EQ(standin::OpenInternetHandles(), 0);
-  }
+const RequestFailure kRequestFailures[] = {
+    {"OpenGivesNull", "HttpOpenRequestA", false, "<null>"},
+    {"OpenGivesInvalid", "HttpOpenRequestA", true, "<invalid>"},
+    {"AcceptHeaderRefused", "HttpAddRequestHeadersA", false, "h3"},
+    {"SendRefused", "HttpSendRequestA", false, "h3"},
+};
+
+class FailedRequestTest : public InternetClientTest,
+                          public ::testing::WithParamInterface<RequestFailure> {};
+
+TEST_P(FailedRequestTest, ClosesAndClearsTheRequestHandleOnly) {
+  const RequestFailure& c = GetParam();
+  ASSERT_TRUE(ConnectHttp("http://localhost/start"));
+  if (c.invalidHandle)
+    standin::FailCallWithInvalidHandle(c.function);
+  else
+    standin::FailCall(c.function);
+  EXPECT_FALSE(client.Request("/p", REQUEST_GET, nullptr));
+  const auto closes = standin::CallsTo("InternetCloseHandle");
+  ASSERT_EQ(closes.size(), 1u);
+  EXPECT_EQ(closes[0].args[0], c.closedRequest);
+  EXPECT_EQ(client.RequestHandle(), nullptr);
+  EXPECT_EQ(client.Path(), "/start");
+  EXPECT_EQ(standin::OpenInternetHandles(), 2);
+  client.Close();
+  EXPECT_EQ(standin::OpenInternetHandles(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Request, FailedRequestTest, ::testing::ValuesIn(kRequestFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InternetClientTest, RequestWithoutConnectionOpensNothing) {
   EXPECT_FALSE(client.Request("/p", REQUEST_GET, nullptr));
