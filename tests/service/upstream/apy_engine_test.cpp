@@ -1,6 +1,10 @@
 // Against the real thing: Debian's apertium-apy on a free port, with Debian's Apertium modes.
 #include "service/engine/upstream/apy_engine.h"
+#include "service/engine/apertium/apertium_engine.h"
+#include "service/engine/router.h"
+#include "service/http/routes.h"
 #include "support/raw_http.h"
+#include "wire/wire_contract.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -136,6 +140,31 @@ TEST_F(ApyTest, TranslatesAsApyItselfAnswers) {
     EXPECT_TRUE(translation.ok) << translation.problem;
     EXPECT_EQ(translation.text, expected);
   }
+}
+
+// The service in front of APy, its modes folder empty: /tr answers what APy itself answers.
+TEST_F(ApyTest, TheServiceForwardsWhatItsModesLack) {
+  char folder[] = "/tmp/no-modes-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  service::ApertiumOptions options;
+  options.modes_dir = folder;
+  std::vector<std::unique_ptr<service::Engine>> engines;
+  engines.push_back(std::make_unique<service::ApertiumEngine>(options));
+  engines.push_back(std::make_unique<ApyEngine>(Url()));
+  ::rmdir(folder);
+  service::Router router(std::move(engines));
+  service::Answer answer =
+      service::AnswerRequest(router, "GET", "/tr?trtext=The%20house%20is%20red&lp=en_es", "*/*");
+  std::optional<raw_http::Response> direct = raw_http::Get(
+      port_, "/translate?langpair=eng%7Cspa&q=The%20house%20is%20red&markUnknown=no&format=txt");
+  ASSERT_TRUE(direct);
+  std::string expected =
+      nlohmann::json::parse(direct->body).at("responseData").at("translatedText");
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_NE(answer.body.find(std::string(WIRE_START_MARKER) + expected + WIRE_END_MARKER),
+            std::string::npos)
+      << expected << "\n"
+      << answer.body;
 }
 
 }  // namespace
