@@ -5,7 +5,6 @@ per second, memory of each process tree, the HTTP layer under many connections, 
 end to end under Wine. Prints one table."""
 
 import argparse
-import math
 import os
 import re
 import statistics
@@ -14,12 +13,13 @@ import sys
 import tempfile
 import threading
 import time
-import urllib.request
 
 sys.dont_write_bytecode = True
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path.insert(0, os.path.join(ROOT, "bench"))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from latency import load_average, percentile, wait_for_http  # noqa: E402
 from mirelskan_wine import PASTED_TEXT, chunks, namespace_wineserver  # noqa: E402
 from service_ready import wait_ready  # noqa: E402
 
@@ -33,11 +33,6 @@ SYSTEMS = ("service", "apy", "bare")
 
 def log(message):
     print(message, file=sys.stderr, flush=True)
-
-
-def percentile(samples, fraction):
-    ordered = sorted(samples)
-    return ordered[max(1, math.ceil(fraction * len(ordered))) - 1]
 
 
 # --- processes and their memory ------------------------------------------------------------
@@ -103,19 +98,6 @@ class ServiceLog:
     def text(self):
         with self.lock:
             return "\n".join(self.lines)
-
-
-def wait_for_http(url, process, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if process.poll() is not None:
-            return False
-        try:
-            urllib.request.urlopen(url, timeout=30).read()
-            return True
-        except Exception:  # not listening yet, or the first pipelines still loading
-            time.sleep(0.3)
-    return False
 
 
 # --- the load helper -----------------------------------------------------------------------
@@ -356,11 +338,6 @@ def machine(args):
                 break
     with open("/proc/meminfo") as meminfo:
         args.memory = int(meminfo.readline().split()[1]) // 1024
-
-
-def load_average():
-    with open("/proc/loadavg") as average:
-        return " ".join(average.read().split()[:3])
 
 
 def main():
