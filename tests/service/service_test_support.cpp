@@ -3,6 +3,7 @@
 #include "service/http/listen_socket.h"
 #include "service/http/pages.h"
 #include "service/posix/child_process.h"
+#include "translation/fetch_translation.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -126,11 +127,9 @@ std::optional<std::string> ServiceTest::Translate(const std::string& encoded_tex
 }
 
 std::optional<std::string> CutTranslation(const std::string& page) {
-  std::size_t start = page.find(service::kTranslationStartMarker);
-  if (start == std::string::npos) return std::nullopt;
-  start += service::kTranslationStartMarker.size();
-  std::size_t end = page.find(service::kTranslationEndMarker, start);
-  return page.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  std::string translation;
+  if (!ExtractTranslation(page, translation)) return std::nullopt;
+  return translation;
 }
 
 bool WaitUntilReady(int port, std::chrono::milliseconds bound) {

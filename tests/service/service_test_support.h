@@ -80,7 +80,7 @@ class MemoryEngineTest : public ServiceTest {
   MemoryEngine* backup_ = nullptr;
 };
 
-// The text between the first start marker and the first end marker after it.
+// The translation as the plug-in cuts it out of a page, with the plug-in's own code.
 std::optional<std::string> CutTranslation(const std::string& page);
 
 using raw_http::PercentEncode;
