@@ -68,18 +68,23 @@ def wait_for_http(url, process, seconds):
     return False
 
 
+def stop(process):
+    """Asks a process to end, and makes it if it has not within 30 s."""
+    process.terminate()
+    try:
+        process.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 @contextlib.contextmanager
 def started(command, **options):
     process = subprocess.Popen(command, **options)
     try:
         yield process
     finally:
-        process.terminate()
-        try:
-            process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+        stop(process)
 
 
 def load_average():

@@ -19,7 +19,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 sys.path.insert(0, os.path.join(ROOT, "bench"))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
-from latency import load_average, percentile, wait_for_http  # noqa: E402
+from latency import load_average, percentile, stop, wait_for_http  # noqa: E402
 from mirelskan_wine import PASTED_TEXT, chunks, namespace_wineserver  # noqa: E402
 from service_ready import wait_ready  # noqa: E402
 
@@ -391,12 +391,7 @@ def main():
         if load:
             load.close()
         for process in (apy, service):
-            process.terminate()
-            try:
-                process.wait(timeout=30)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+            stop(process)
     print(table(results, (rest, after), http_layer, wine, load_before, load_average(), args))
     return 0
 

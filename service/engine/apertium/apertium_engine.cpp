@@ -1,5 +1,6 @@
 #include "apertium_engine.h"
 
+#include "service/engine/language_names.h"
 #include "service/posix/log.h"
 #include "service/text/span_markers.h"
 #include "stream_format.h"
@@ -12,15 +13,8 @@ namespace service {
 
 namespace {
 
-std::string LanguageName(const std::string& code) {
-  static const std::map<std::string, std::string> names = {
-      {"ca", "Catalan"},    {"de", "German"},   {"el", "Greek"},    {"en", "English"},
-      {"es", "Spanish"},    {"fr", "French"},   {"gl", "Galician"}, {"it", "Italian"},
-      {"ja", "Japanese"},   {"ko", "Korean"},   {"nl", "Dutch"},    {"oc", "Occitan"},
-      {"pt", "Portuguese"}, {"ro", "Romanian"}, {"ru", "Russian"},  {"zh", "Chinese"}};
-  auto found = names.find(code);
-  return found == names.end() ? code : found->second;
-}
+// Apertium's codes outside the known names stand as they are.
+std::string NameOf(const std::string& code) { return LanguageName(code).value_or(code); }
 
 std::string Lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -34,10 +28,8 @@ std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes, std::string_
   std::map<std::string, LanguagePair> pairs;
   for (const Mode& mode : modes) {
     std::string code = mode.source + "_" + mode.target;
-    pairs[code] =
-        LanguagePair{code,
-                     {mode.name},
-                     LanguageName(mode.source) + " to " + Lowercase(LanguageName(mode.target))};
+    pairs[code] = LanguagePair{
+        code, {mode.name}, NameOf(mode.source) + " to " + Lowercase(NameOf(mode.target))};
   }
   for (const Mode& first : modes) {
     if (first.target != pivot) continue;
@@ -47,9 +39,8 @@ std::vector<LanguagePair> PlanPairs(const std::vector<Mode>& modes, std::string_
       if (pairs.count(code) != 0) continue;
       pairs[code] = LanguagePair{code,
                                  {first.name, second.name},
-                                 LanguageName(first.source) + " to " +
-                                     Lowercase(LanguageName(second.target)) + " (through " +
-                                     LanguageName(std::string(pivot)) + ")"};
+                                 NameOf(first.source) + " to " + Lowercase(NameOf(second.target)) +
+                                     " (through " + NameOf(std::string(pivot)) + ")"};
     }
   }
   std::vector<LanguagePair> planned;

@@ -1,5 +1,7 @@
 #include "service/engine/upstream/libretranslate_engine.h"
 
+#include "service/engine/language_names.h"
+
 #include <nlohmann/json.hpp>
 
 #include <map>
@@ -15,7 +17,7 @@ using nlohmann::json;
 std::optional<std::string> PluginLanguage(const std::string& code) {
   if (code == "zh-Hans") return "zh";
   if (code == "zh-Hant") return "zt";
-  if (LanguageName(code)) return code;
+  if (IsPluginLanguage(code)) return code;
   return std::nullopt;
 }
 

@@ -1,10 +1,10 @@
 #include "service/engine/upstream/upstream_engine.h"
 
+#include "service/engine/language_names.h"
 #include "service/posix/log.h"
 #include "service/text/span_markers.h"
 
 #include <algorithm>
-#include <array>
 #include <exception>
 #include <utility>
 
@@ -14,28 +14,6 @@ namespace {
 std::string Seconds(std::chrono::seconds seconds) { return std::to_string(seconds.count()) + " s"; }
 
 }  // namespace
-
-std::optional<std::string> LanguageName(std::string_view code) {
-  static const std::array<std::pair<std::string_view, std::string_view>, 13> kNames = {{
-      {"de", "German"},
-      {"el", "Greek"},
-      {"en", "English"},
-      {"es", "Spanish"},
-      {"fr", "French"},
-      {"it", "Italian"},
-      {"ja", "Japanese"},
-      {"ko", "Korean"},
-      {"nl", "Dutch"},
-      {"pt", "Portuguese"},
-      {"ru", "Russian"},
-      {"zh", "Chinese (simplified)"},
-      {"zt", "Chinese (traditional)"},
-  }};
-  for (const auto& [two_letter, name] : kNames) {
-    if (two_letter == code) return std::string(name);
-  }
-  return std::nullopt;
-}
 
 UpstreamEngine::UpstreamEngine(std::string url, std::unique_ptr<UpstreamApi> api,
                                UpstreamLimits limits)

@@ -53,9 +53,6 @@ class UpstreamApi {
   virtual std::string ForbiddenRemedy() const = 0;
 };
 
-// English name of one of the plug-in's languages ("zt" is "Chinese (traditional)"), or nothing.
-std::optional<std::string> LanguageName(std::string_view code);
-
 class UpstreamEngine : public Engine {
  public:
   // Learns the pairs before returning (bounded by limits.request) and again every
