@@ -43,11 +43,8 @@ std::vector<Found> FindMarkers(std::string_view text) {
   return found;
 }
 
-// The text between its first and last non-blank bytes, and what lies outside them.
-struct Edges {
-  std::string lead, trail;
-  std::vector<Piece> middle;
-};
+}  // namespace
+
 Edges SplitEdges(const std::vector<Piece>& pieces) {
   const std::string text = JoinPieces(pieces);
   std::string_view trimmed = Trim(text);
@@ -62,6 +59,8 @@ Edges SplitEdges(const std::vector<Piece>& pieces) {
   }
   return edges;
 }
+
+namespace {
 
 std::optional<std::string> TranslateTrimmed(std::string_view text, const TranslateText& translate) {
   std::string_view words = Trim(text);

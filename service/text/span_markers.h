@@ -18,6 +18,14 @@ using TranslateText = std::function<std::optional<std::string>(std::string_view 
 
 std::string JoinPieces(const std::vector<Piece>& pieces);
 
+// The pieces between the first and last non-blank bytes of their text, and the white space
+// outside them, which engines tend to drop or add to and which goes back as typed.
+struct Edges {
+  std::string lead, trail;
+  std::vector<Piece> middle;
+};
+Edges SplitEdges(const std::vector<Piece>& pieces);
+
 // The pieces with the text ones translated, the kept ones byte for byte in order, and the white
 // space at both ends as typed. One call to `translate` when it keeps every marker once and in
 // order, else one more call per text piece. Nothing as soon as a call fails.

@@ -1,5 +1,7 @@
 #include "stream_format.h"
 
+#include "service/text/span_markers.h"
+
 #include <algorithm>
 
 namespace service {
@@ -106,26 +108,6 @@ std::string Unformat(std::string_view stream, const std::vector<std::string>& ke
   return text;
 }
 
-// The pieces less the white space at both ends of their text, which goes to `lead` and `trail`.
-std::vector<Piece> Middle(const std::vector<Piece>& pieces, std::string& lead, std::string& trail) {
-  std::string text;
-  for (const Piece& piece : pieces) text += piece.text;
-  std::size_t first = 0;
-  while (first < text.size() && IsBlank(text[first])) ++first;
-  std::size_t last = text.size();
-  while (last > first && IsBlank(text[last - 1])) --last;
-  lead = text.substr(0, first);
-  trail = text.substr(last);
-  std::vector<Piece> middle;
-  std::size_t at = 0;
-  for (const Piece& piece : pieces) {
-    std::size_t begin = std::max(at, first), end = std::min(at + piece.text.size(), last);
-    if (begin < end) middle.push_back(Piece{text.substr(begin, end - begin), piece.keep});
-    at += piece.text.size();
-  }
-  return middle;
-}
-
 }  // namespace
 
 std::string Deformat(std::string_view input) {
@@ -143,8 +125,8 @@ std::string Reformat(std::string_view stream) {
 }
 
 std::string Deformat(const std::vector<Piece>& pieces) {
-  std::string lead, trail, stream;
-  for (const Piece& piece : Middle(pieces, lead, trail)) {
+  std::string stream;
+  for (const Piece& piece : SplitEdges(pieces).middle) {
     if (!piece.keep) {
       AppendText(stream, WithoutNul(piece.text), false);
       continue;
@@ -162,9 +144,9 @@ std::string Deformat(const std::vector<Piece>& pieces) {
 }
 
 std::optional<std::string> Reformat(std::string_view stream, const std::vector<Piece>& pieces) {
-  std::string lead, trail;
+  Edges edges = SplitEdges(pieces);
   std::vector<std::string> kept;
-  for (const Piece& piece : Middle(pieces, lead, trail)) {
+  for (const Piece& piece : edges.middle) {
     std::string text = WithoutNul(piece.text);
     if (piece.keep && !text.empty()) kept.push_back(std::move(text));
   }
@@ -177,7 +159,7 @@ std::optional<std::string> Reformat(std::string_view stream, const std::vector<P
   while (first < found.begin && IsBlank(body[first])) ++first;
   std::size_t last = body.size();
   while (last > std::max(first, found.end) && IsBlank(body[last - 1])) --last;
-  return lead + body.substr(first, last - first) + trail;
+  return edges.lead + body.substr(first, last - first) + edges.trail;
 }
 
 }  // namespace service
