@@ -9,6 +9,11 @@
 
 namespace service {
 
+// How long one translation may take, whatever the engine: a base plus an allowance per KiB of
+// text, so a hung engine is noticed quickly while a 64 KiB text still has time to pass.
+inline constexpr std::chrono::milliseconds kTranslationBoundBase{5000};
+inline constexpr std::chrono::milliseconds kTranslationBoundPerKiB{100};
+
 struct Offer {
   std::string code;         // as the plug-in writes it, e.g. "fr_en"
   std::string description;  // e.g. "French to English (through Spanish)"

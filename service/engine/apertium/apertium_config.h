@@ -1,6 +1,8 @@
 // Defaults and limits of the Apertium engine, in one place.
 #pragma once
 
+#include "service/engine/engine.h"
+
 #include <chrono>
 #include <cstddef>
 
@@ -11,10 +13,9 @@ inline constexpr const char* kDefaultModesDir = "/usr/share/apertium/modes";
 // Requests are pivoted through this language when no direct pair is installed.
 inline constexpr const char* kPivotLanguage = "es";
 
-// One exchange with a warm pipeline: a base plus an allowance per KiB of input, so a hung
-// program is noticed quickly while a 64 KiB text still has time to pass.
-inline constexpr std::chrono::milliseconds kExchangeTimeoutBase{5000};
-inline constexpr std::chrono::milliseconds kExchangeTimeoutPerKiB{100};
+// One exchange with a warm pipeline keeps to the bound of every translation.
+inline constexpr std::chrono::milliseconds kExchangeTimeoutBase = kTranslationBoundBase;
+inline constexpr std::chrono::milliseconds kExchangeTimeoutPerKiB = kTranslationBoundPerKiB;
 
 // A cold pipeline loads its dictionaries first; on a busy machine that takes seconds.
 inline constexpr std::chrono::milliseconds kStartupTimeout{30000};

@@ -20,9 +20,9 @@
 namespace service::upstream {
 
 struct UpstreamLimits {
-  // A request may take as long as the local engine's bound: this plus per_kib per KiB of text.
-  std::chrono::milliseconds request{5000};
-  std::chrono::milliseconds per_kib{100};
+  // A request may take as long as a local one: this plus per_kib per KiB of text.
+  std::chrono::milliseconds request = kTranslationBoundBase;
+  std::chrono::milliseconds per_kib = kTranslationBoundPerKiB;
   // How long a failing upstream is left alone (also while it has not yet listed its pairs).
   std::chrono::seconds down{30};
   std::chrono::seconds relearn{600};
