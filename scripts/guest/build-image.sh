@@ -119,9 +119,24 @@ main() {
     return 0
   fi
   mkdir -p "$cache"
+  # One build at a time; one that waited here may find the image made meanwhile. A folder of a
+  # build that was killed is only a leftover then.
+  exec 9>"$cache/.guest.lock"
+  flock 9
+  if [ ! -f "$target/ready" ]; then
+    find "$cache" -maxdepth 1 -name '.building-*' -exec rm -rf --one-file-system {} +
+    build "$hash" "$packages"
+  fi
+  missing_libraries "$target/packages.txt" "$@" || return 1
+  echo "$target"
+}
+
+build() {
+  local hash=$1 packages=$2
   work=$(mktemp -d "$cache/.building-XXXXXX")
   root="$work/root"
   trap 'unmount_kernel_filesystems 2>/dev/null; rm -rf --one-file-system "$work"' EXIT
+  trap 'exit 1' INT TERM
   say "building (recipe $hash; about 5 minutes the first time)"
   build_root "$packages"
   make_image
@@ -129,12 +144,10 @@ main() {
   rm -rf --one-file-system "$root"
   touch "$work/ready"
   # Older recipes' images are of no more use.
-  find "$cache" -maxdepth 1 -name 'guest-*' ! -name "guest-$hash" -exec rm -rf {} +
+  find "$cache" -maxdepth 1 -name 'guest-*' ! -name "guest-$hash" -exec rm -rf --one-file-system {} +
   mv "$work" "$target"
   trap - EXIT
   say "built in $SECONDS s"
-  missing_libraries "$target/packages.txt" "$@" || return 1
-  echo "$target"
 }
 
 main "$@"
