@@ -62,9 +62,12 @@ stop() {
 }
 trap stop EXIT
 service_log=$(mktemp)
-build/linux/translation-service --listen localhost:80 2>"$service_log" &
+# Emulated, the pipelines take minutes rather than seconds to load their dictionaries.
+build/linux/translation-service --listen localhost:80 ${MIRELSKAN_IN_GUEST:+--start-seconds 300} \
+  2>"$service_log" &
 service=$!
-python3 scripts/service_ready.py http://localhost:80 --pid $service >/dev/null || {
+python3 scripts/service_ready.py http://localhost:80 --pid $service \
+  ${MIRELSKAN_IN_GUEST:+--seconds 400} >/dev/null || {
   echo "the translation service did not start:" >&2; cat "$service_log" >&2; exit 1; }
 
 echo "running $build/Mirelskan Plugin.dll ($WINEARCH) in $build/plugin-host.exe" >&2

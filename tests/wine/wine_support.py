@@ -24,7 +24,9 @@ def translation_service(binary, log=None, seconds=120, options=()):
     """The translation service on localhost:80 (inside in-netns.sh), with further command-line
     options, for the `with` block, its log written to `log` (a file) or dropped; None when it
     was not ready in time."""
-    service = subprocess.Popen([binary, "--listen", "localhost:80", *options],
+    # Emulated, the pipelines take minutes rather than seconds to load their dictionaries.
+    start = ["--start-seconds", str(int(30 * time_scale()))] if time_scale() > 1 else []
+    service = subprocess.Popen([binary, "--listen", "localhost:80", *start, *options],
                                stderr=log if log is not None else subprocess.DEVNULL)
     try:
         ready = wait_ready("http://%s:%d" % LOCAL_HTTP_ADDRESS, service, seconds * time_scale())
