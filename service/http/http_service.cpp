@@ -9,8 +9,8 @@
 #include "service/posix/log.h"
 
 #include <microhttpd.h>
-
 #include <strings.h>
+
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
