@@ -7,12 +7,16 @@
 #include "service/http/http_config.h"
 #include "service/http/http_service.h"
 #include "service/http/listen_socket.h"
+#include "service/limits/client_limits.h"
+#include "service/metrics/bearer_token.h"
+#include "service/metrics/service_metrics.h"
 #include "service/posix/log.h"
 
 #include <pthread.h>
 #include <signal.h>
 #include <systemd/sd-daemon.h>
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +31,8 @@ namespace {
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
     "                           [--upstream KIND=URL[,key-file=PATH]]... [--start-seconds N]\n"
+    "                           [--rate-limit N] [--char-limit N] [--trust-proxy ADDR,...]\n"
+    "                           [--metrics-token-file PATH]\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
     "  --modes DIR         the Apertium modes to look for pairs in (default %s)\n"
     "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n"
@@ -35,6 +41,14 @@ const char kUsage[] =
     "                      holds the API key) or apy=URL (Apertium-APy)\n"
     "  --start-seconds N   how long a pipeline may take to load its dictionaries before its\n"
     "                      pairs are left out (default %d; more on a slow or emulated machine)\n"
+    "  --rate-limit N      at most N translations per minute per client, then 429 with\n"
+    "                      Retry-After (default 0: no limit)\n"
+    "  --char-limit N      at most N characters in one request's text, else 400 (default 0:\n"
+    "                      no limit)\n"
+    "  --trust-proxy ADDRS the proxies (numeric addresses) whose X-Forwarded-For names the\n"
+    "                      client; from anyone else the header is ignored\n"
+    "  --metrics-token-file PATH  GET /metrics answers only Authorization: Bearer TOKEN,\n"
+    "                      TOKEN being this file's first line\n"
     "  --help, --version   show this text, or the version, and exit\n";
 
 std::vector<std::string> SplitCodes(const std::string& list) {
@@ -65,6 +79,44 @@ int PrintUsage(FILE* stream, int status) {
   return status;
 }
 
+// The limits per client and the metrics' token, as the command line sets them.
+struct GuardOptions {
+  service::limits::LimitSettings limits;
+  std::string metrics_token_file;
+};
+
+bool IsGuardOption(const std::string& argument) {
+  return argument == "--rate-limit" || argument == "--char-limit" || argument == "--trust-proxy" ||
+         argument == "--metrics-token-file";
+}
+
+// What is wrong with the value, or "" once it is taken.
+std::string ApplyGuardOption(const std::string& argument, const std::string& value,
+                             GuardOptions& guards) {
+  if (argument == "--metrics-token-file") {
+    guards.metrics_token_file = value;
+    return "";
+  }
+  if (argument == "--trust-proxy") {
+    std::string problem;
+    auto proxies = service::limits::TrustedProxies::Parse(value, &problem);
+    if (!proxies) return "--trust-proxy: " + problem;
+    guards.limits.proxies = std::move(*proxies);
+    return "";
+  }
+  unsigned long long number = 0;
+  auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+  if (error != std::errc() || end != value.data() + value.size() || number > 1000000000) {
+    return argument + " needs a whole number from 0 to 1000000000, not " + value;
+  }
+  if (argument == "--rate-limit") {
+    guards.limits.requests_per_minute = static_cast<long long>(number);
+  } else {
+    guards.limits.max_characters = static_cast<std::size_t>(number);
+  }
+  return "";
+}
+
 int BadCommandLine(const std::string& problem) {
   std::fprintf(stderr, "translation-service: %s\n", problem.c_str());
   return PrintUsage(stderr, 2);
@@ -76,12 +128,19 @@ int main(int argc, char** argv) {
   std::string listen = service::kDefaultListen;
   service::ApertiumOptions options;
   std::vector<service::upstream::UpstreamOption> upstreams;
+  GuardOptions guards;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") return PrintUsage(stdout, 0);
     if (argument == "--version") {
       std::printf("translation-service %s\n", MIRELSKAN_VERSION);
       return 0;
+    }
+    if (IsGuardOption(argument)) {
+      if (i + 1 >= argc) return BadCommandLine(argument + " needs a value");
+      std::string problem = ApplyGuardOption(argument, argv[++i], guards);
+      if (!problem.empty()) return BadCommandLine(problem);
+      continue;
     }
     if (argument != "--listen" && argument != "--modes" && argument != "--pairs" &&
         argument != "--upstream" && argument != "--start-seconds") {
@@ -119,10 +178,15 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   try {
+    std::string metrics_token;
+    if (!guards.metrics_token_file.empty()) {
+      metrics_token = service::metrics::ReadTokenFile(guards.metrics_token_file);
+    }
     // Bound first: a taken or forbidden address fails before the pipelines' seconds of start-up.
     service::UniqueFd socket = service::BindSocket(*address);
     int port = service::BoundPort(socket.get());
     auto apertium = std::make_unique<service::ApertiumEngine>(options);
+    const service::ApertiumEngine* local = apertium.get();  // owned by the router below
     if (apertium->Pairs().empty() && upstreams.empty()) {
       service::LogLine("no language pair can be served from " + options.modes_dir);
       return 1;
@@ -135,7 +199,13 @@ int main(int argc, char** argv) {
       engines.push_back(service::upstream::MakeUpstreamEngine(upstream));
     }
     service::Router router(std::move(engines), options.codes);
-    service::HttpService http(router, std::move(socket), *address);
+    service::limits::ClientLimits limits(guards.limits);
+    service::metrics::ScrapeSources sources;
+    sources.engines = [&router] { return router.States(); };
+    sources.pipelines_running = [local] { return local->PipelinesRunning(); };
+    service::metrics::ServiceMetrics metrics(std::move(sources));
+    service::HttpOptions http_options{&limits, &metrics, metrics_token};
+    service::HttpService http(router, std::move(socket), *address, std::move(http_options));
     std::vector<service::Route> routes = router.Routes();
     std::string codes;
     for (const auto& route : routes) codes += (codes.empty() ? "" : " ") + route.code;

@@ -1,11 +1,15 @@
 #include "http_service.h"
 
+#include "form_query.h"
 #include "http_config.h"
 #include "request_summary.h"
 #include "routes.h"
+#include "service/limits/client_limits.h"
+#include "service/metrics/service_metrics.h"
 #include "service/posix/log.h"
 
 #include <microhttpd.h>
+#include <strings.h>
 
 #include <chrono>
 #include <cstdarg>
@@ -49,6 +53,14 @@ MHD_Result Queue(MHD_Connection* connection, const Answer& answer) {
     headers &=
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_ALLOW, answer.allow) == MHD_YES;
   }
+  if (!answer.retry_after.empty()) {
+    headers &= MHD_add_response_header(response.get(), MHD_HTTP_HEADER_RETRY_AFTER,
+                                       answer.retry_after.c_str()) == MHD_YES;
+  }
+  if (answer.authenticate) {
+    headers &= MHD_add_response_header(response.get(), MHD_HTTP_HEADER_WWW_AUTHENTICATE,
+                                       answer.authenticate) == MHD_YES;
+  }
   if (!headers) return MHD_NO;
   return MHD_queue_response(connection, static_cast<unsigned>(answer.status), response.get());
 }
@@ -57,6 +69,37 @@ ConnectionState* StateOf(MHD_Connection* connection) {
   const MHD_ConnectionInfo* info =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
   return info ? static_cast<ConnectionState*>(info->socket_context) : nullptr;
+}
+
+std::string_view Header(MHD_Connection* connection, const char* name) {
+  const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+  return value ? value : "";
+}
+
+MHD_Result JoinForwardedFor(void* joined, MHD_ValueKind, const char* key, const char* value) {
+  if (value && strcasecmp(key, "X-Forwarded-For") == 0) {
+    auto& text = *static_cast<std::string*>(joined);
+    if (!text.empty()) text += ',';
+    text += value;
+  }
+  return MHD_YES;
+}
+
+// Who the limits count the request against: every X-Forwarded-For header counts, in order, so
+// that one a client sent cannot hide the one its proxy appended.
+std::string ClientOf(MHD_Connection* connection, const limits::ClientLimits& limits) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  std::string peer = limits::PeerAddress(info ? info->client_addr : nullptr);
+  std::string forwarded_for;
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, &JoinForwardedFor, &forwarded_for);
+  return limits.Client(peer, forwarded_for);
+}
+
+void Count(metrics::ServiceMetrics& metrics, std::string_view target, const Answer& answer,
+           double milliseconds) {
+  metrics.CountRequest(TargetPath(target), answer.status, milliseconds / 1000);
+  if (answer.translation) metrics.CountTranslation(answer.engine, answer.translation);
 }
 
 bool Answerable(const char* method) {
@@ -109,15 +152,20 @@ struct HttpService::Callbacks {
       return MHD_YES;
     }
     try {
-      const char* accept =
-          MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT);
-      Answer answer = AnswerRequest(static_cast<HttpService*>(self)->router_, method, state->target,
-                                    accept ? accept : "");
+      const HttpService& service = *static_cast<HttpService*>(self);
+      const HttpOptions& options = service.options_;
+      std::string client = options.limits ? ClientOf(connection, *options.limits) : "";
+      RequestHeaders headers;
+      headers.accept = Header(connection, MHD_HTTP_HEADER_ACCEPT);
+      headers.authorization = Header(connection, MHD_HTTP_HEADER_AUTHORIZATION);
+      headers.client = client;
+      Answer answer = AnswerRequest(service.router_, options, method, state->target, headers);
       // HTTP/1.0 clients such as WinINet pool a connection that is not plainly closed.
       if (std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0) answer.close = true;
       MHD_Result queued = Queue(connection, answer);
       auto elapsed = std::chrono::duration<double, std::milli>(Clock::now() - state->start);
       LogLine(RequestSummary(method, state->target, answer.status, elapsed.count()));
+      if (options.metrics) Count(*options.metrics, state->target, answer, elapsed.count());
       return queued;
     } catch (...) {
       return MHD_NO;
@@ -136,8 +184,9 @@ struct HttpService::Callbacks {
   }
 };
 
-HttpService::HttpService(const Router& router, UniqueFd socket, const ListenAddress& address)
-    : router_(router), socket_(std::move(socket)) {
+HttpService::HttpService(const Router& router, UniqueFd socket, const ListenAddress& address,
+                         HttpOptions options)
+    : router_(router), options_(std::move(options)), socket_(std::move(socket)) {
   StartListening(socket_.get(), address);
   unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL |
                    MHD_USE_ITC | MHD_USE_ERROR_LOG;

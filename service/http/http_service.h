@@ -2,6 +2,7 @@
 // translation blocks while it runs; what is answered is routes.h's business.
 #pragma once
 
+#include "http_options.h"
 #include "listen_socket.h"
 #include "service/engine/router.h"
 #include "service/posix/unique_fd.h"
@@ -14,7 +15,8 @@ class HttpService {
  public:
   // Starts listening on `socket` (from BindSocket) and answers on threads of its own until
   // Stop. Throws std::runtime_error.
-  HttpService(const Router& router, UniqueFd socket, const ListenAddress& address);
+  HttpService(const Router& router, UniqueFd socket, const ListenAddress& address,
+              HttpOptions options = {});
   HttpService(const HttpService&) = delete;
   HttpService& operator=(const HttpService&) = delete;
   ~HttpService();
@@ -25,6 +27,7 @@ class HttpService {
  private:
   struct Callbacks;
   const Router& router_;
+  const HttpOptions options_;
   UniqueFd socket_;
   MHD_Daemon* daemon_ = nullptr;
 };

@@ -1,9 +1,12 @@
 #include "routes.h"
 
 #include "form_query.h"
+#include "guards.h"
 #include "health.h"
 #include "http_config.h"
 #include "pages.h"
+#include "service/limits/client_limits.h"
+#include "service/metrics/service_metrics.h"
 #include "service/text/protected_spans.h"
 #include "service/text/text_encoding.h"
 
@@ -22,7 +25,8 @@ Answer Respond(int status, std::string body) {
   return answer;
 }
 
-Answer Translate(const Router& router, std::string_view query, bool for_browser) {
+Answer Translate(const Router& router, const HttpOptions& options, std::string_view query,
+                 bool for_browser) {
   auto text = FormField(query, WIRE_TEXT_FIELD);
   auto code = FormField(query, WIRE_PAIR_FIELD);
   if (!text || !code) {
@@ -31,6 +35,14 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
                                         " parameter. Send /tr?trtext=TEXT&lp=CODE, for example "
                                         "/tr?trtext=Hello&lp=en_es.",
                                     router.Routes()));
+  }
+  // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
+  // ANSI code page, which is also the safer answer for plain ASCII.
+  bool utf8 = IsValidUtf8(*text) &&
+              std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
+  if (auto refused =
+          RefuseLongText(options, utf8 ? limits::CountCharacters(*text) : text->size())) {
+    return std::move(*refused);
   }
   Engine* engine = router.Find(*code);
   if (!engine) {
@@ -42,16 +54,15 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
   // An engine that is down would only fail again: say so at once.
   EngineHealth health = engine->Health();
   if (!health.ready) {
-    return Respond(503,
-                   MessagePage("Translation engine down",
-                               "The engine " + engine->Name() + " that serves \"" + *code +
-                                   "\" is down: " + health.reason + ". Please try again later.",
-                               {}));
+    Answer down =
+        Respond(503, MessagePage("Translation engine down",
+                                 "The engine " + engine->Name() + " that serves \"" + *code +
+                                     "\" is down: " + health.reason + ". Please try again later.",
+                                 {}));
+    down.engine = engine->Name();
+    down.translation = metrics::kEngineDown;
+    return down;
   }
-  // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
-  // ANSI code page, which is also the safer answer for plain ASCII.
-  bool utf8 = IsValidUtf8(*text) &&
-              std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
   std::vector<Route> routes = router.Routes();
   FormState form{&routes, *text, *code};
   std::string result = *text;  // a blank text stays as it is
@@ -59,16 +70,24 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
     Translation translation =
         engine->Translate(*code, ProtectSpans(utf8 ? *text : Windows1252ToUtf8(*text)));
     if (!translation.ok) {
-      return Respond(503, MessagePage("Translation failed",
-                                      "The text could not be translated: " + translation.problem +
-                                          ". Please try again.",
-                                      {}));
+      Answer failed =
+          Respond(503, MessagePage("Translation failed",
+                                   "The text could not be translated: " + translation.problem +
+                                       ". Please try again.",
+                                   {}));
+      failed.engine = engine->Name();
+      failed.translation = metrics::kFailed;
+      return failed;
     }
     result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
   }
   Answer answer = Respond(
       200, ResultPage(for_browser ? EscapeTranslation(result) : GuardEndMarker(result), form));
   answer.charset = utf8 ? "UTF-8" : "windows-1252";
+  if (!IsBlank(*text)) {
+    answer.engine = engine->Name();
+    answer.translation = metrics::kTranslated;
+  }
   return answer;
 }
 
@@ -85,8 +104,8 @@ Answer Health(const Router& router) {
 
 }  // namespace
 
-Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
-                     std::string_view accept) {
+Answer AnswerRequest(const Router& router, const HttpOptions& options, std::string_view method,
+                     std::string_view target, const RequestHeaders& headers) {
   if (method != "GET" && method != "HEAD") {
     Answer answer = Respond(
         405, MessagePage("Method not allowed", "This service answers GET requests only.", {}));
@@ -96,10 +115,21 @@ Answer AnswerRequest(const Router& router, std::string_view method, std::string_
   if (target.size() > kMaxTargetLength) return TargetTooLong();
   std::string_view path = TargetPath(target);
   if (path == "/") return Respond(200, IndexPage(router.Routes()));
-  bool for_browser = accept.find("text/html") != std::string_view::npos;
-  if (path == WIRE_TRANSLATION_PATH) return Translate(router, TargetQuery(target), for_browser);
+  bool for_browser = headers.accept.find("text/html") != std::string_view::npos;
+  if (path == WIRE_TRANSLATION_PATH) {
+    if (auto refused = RefuseOverRate(options, headers.client)) return std::move(*refused);
+    return Translate(router, options, TargetQuery(target), for_browser);
+  }
   if (path == "/health") return Health(router);
+  if (path == "/metrics" && options.metrics) return MetricsAnswer(options, headers.authorization);
   return Respond(404, MessagePage("Not found", "The service cannot answer this request.", {}));
+}
+
+Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
+                     std::string_view accept) {
+  RequestHeaders headers;
+  headers.accept = accept;
+  return AnswerRequest(router, HttpOptions{}, method, target, headers);
 }
 
 Answer TargetTooLong() {

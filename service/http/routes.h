@@ -1,7 +1,9 @@
 // What the service answers, apart from how HTTP carries it: GET /tr translates, GET / shows the
-// form, GET /health tells each engine's state, everything else is explained on a page of its own.
+// form, GET /health tells each engine's state, GET /metrics counts, everything else is explained
+// on a page of its own.
 #pragma once
 
+#include "http_options.h"
 #include "service/engine/router.h"
 
 #include <string>
@@ -14,14 +16,32 @@ struct Answer {
   std::string body;
   const char* type = "text/html";
   const char* charset = "UTF-8";
-  bool close = false;           // the connection ends after this answer
-  const char* allow = nullptr;  // the methods a 405 offers instead
+  bool close = false;                  // the connection ends after this answer
+  const char* allow = nullptr;         // the methods a 405 offers instead
+  std::string retry_after;             // a 429's Retry-After, in seconds
+  const char* authenticate = nullptr;  // a 401's WWW-Authenticate
+  // For the metrics: the engine a translation was asked of, and its result (service_metrics.h),
+  // or null when no engine was.
+  std::string engine;
+  const char* translation = nullptr;
 };
 
-// `target` as it stood in the request line: escapes, '+' and raw bytes as sent. `accept` is the
-// request's Accept header: a browser names text/html and gets the translation escaped for it;
-// the plug-in (Accept: */*) shows the page's bytes as they stand, so it gets the text as the
-// engine gave it, links and code included.
+// What the routes read of a request besides its method and target.
+struct RequestHeaders {
+  // The Accept header: a browser names text/html and gets the translation escaped for it; the
+  // plug-in (Accept: */*) shows the page's bytes as they stand, so it gets the text as the
+  // engine gave it, links and code included.
+  std::string_view accept;
+  std::string_view authorization;
+  std::string_view client;  // who the limits count the request against
+};
+
+// `target` as it stood in the request line: escapes, '+' and raw bytes as sent. Translations
+// (and only they) count against the client's limits.
+Answer AnswerRequest(const Router& router, const HttpOptions& options, std::string_view method,
+                     std::string_view target, const RequestHeaders& headers);
+
+// The same with every option off.
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
                      std::string_view accept = {});
 

@@ -82,6 +82,51 @@ TEST(Executable, ServesLogsOneLinePerRequestWithoutTheTextAndStopsOnSigterm) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
+TEST(Executable, LimitsAndGuardsItsMetricsAsItsOptionsSay) {
+  char token_file[] = "/tmp/mirelskan-token-XXXXXX";
+  service::UniqueFd token(::mkstemp(token_file));
+  ASSERT_TRUE(token);
+  const std::string kToken = "t0ken-of-the-operator";
+  ASSERT_EQ(::write(token.get(), (kToken + "\n").data(), kToken.size() + 1),
+            static_cast<ssize_t>(kToken.size() + 1));
+  service::Pipe errors = service::MakePipe();
+  int port = FreePort();
+  auto program = StartProgram(
+      {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:" + std::to_string(port), "--pairs",
+       "en_es", "--rate-limit", "1", "--char-limit", "5", "--metrics-token-file", token_file},
+      errors);
+  ASSERT_TRUE(WaitUntilReady(port));
+  auto too_long = raw_http::Get(port, "/tr?trtext=Hello%21&lp=en_es");
+  ASSERT_TRUE(too_long);
+  EXPECT_EQ(too_long->status, 400);
+  // One a minute, and the text too long counted: of the next two, at least one is refused even
+  // if a minute begins between them.
+  int refused = 0;
+  for (int i = 0; i < 2; ++i) {
+    auto answer = raw_http::Get(port, "/tr?trtext=Hello&lp=en_es");
+    ASSERT_TRUE(answer);
+    refused += answer->status == 429;
+  }
+  EXPECT_GE(refused, 1);
+  auto unauthorized = raw_http::Get(port, "/metrics");
+  ASSERT_TRUE(unauthorized);
+  EXPECT_EQ(unauthorized->status, 401);
+  auto metrics = raw_http::Get(port, "/metrics", "Authorization: Bearer " + kToken + "\r\n");
+  ASSERT_TRUE(metrics);
+  EXPECT_EQ(metrics->status, 200);
+  for (const char* line :
+       {"\nmirelskan_pipelines_running 1\n", "\nmirelskan_engine_up{engine=\"apertium\"} 1\n",
+        "\nmirelskan_http_requests_total{route=\"/tr\",status=\"400\"} 1\n"}) {
+    EXPECT_NE(metrics->body.find(line), std::string::npos) << line << metrics->body;
+  }
+  ASSERT_EQ(::kill(program.pid(), SIGTERM), 0);
+  std::string log;
+  ReadToEnd(errors.read.get(), log);
+  EXPECT_EQ(log.find(kToken), std::string::npos) << log;
+  program.Stop();
+  ::unlink(token_file);
+}
+
 TEST(Executable, TellsSystemdItIsReadyOnceItServes) {
   char directory[] = "/tmp/mirelskan-notify-XXXXXX";
   ASSERT_NE(::mkdtemp(directory), nullptr);
@@ -147,6 +192,23 @@ TEST(Executable, AnswersItsCommandLineInOneClearMessage) {
        {"unknown option --nonsense", "usage:"}},
       {"missing value", {TRANSLATION_SERVICE_BINARY, "--listen"}, 2, {"--listen needs a value"}},
       {"bad address", {TRANSLATION_SERVICE_BINARY, "--listen", "no-port"}, 2, {"no-port"}},
+      {"rate limit not a number",
+       {TRANSLATION_SERVICE_BINARY, "--rate-limit", "ten"},
+       2,
+       {"--rate-limit needs a whole number from 0 to 1000000000, not ten", "usage:"}},
+      {"negative character limit",
+       {TRANSLATION_SERVICE_BINARY, "--char-limit", "-5"},
+       2,
+       {"--char-limit needs a whole number from 0 to 1000000000, not -5"}},
+      {"proxy by name",
+       {TRANSLATION_SERVICE_BINARY, "--trust-proxy", "127.0.0.1,proxy.example"},
+       2,
+       {"--trust-proxy: not a numeric IPv4 or IPv6 address: proxy.example"}},
+      {"no token file",
+       {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--metrics-token-file",
+        "/nonexistent/token"},
+       1,
+       {"cannot read the metrics token file /nonexistent/token"}},
       {"no modes",
        {TRANSLATION_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--modes", "/nonexistent"},
        1,

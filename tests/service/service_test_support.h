@@ -23,7 +23,8 @@ namespace service_test {
 class RunningService {
  public:
   // Serves through a router over `engines`, in priority order.
-  explicit RunningService(std::vector<std::unique_ptr<service::Engine>> engines);
+  explicit RunningService(std::vector<std::unique_ptr<service::Engine>> engines,
+                          service::HttpOptions options = {});
   ~RunningService();
 
   int port() const { return port_; }

@@ -59,14 +59,18 @@ std::string Response::Header(std::string_view name) const {
   return "";
 }
 
-Connection::Connection(int port) {
+Connection::Connection(int port, const char* source) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
   socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  bool bound = !source || (inet_pton(AF_INET, source, &from.sin_addr) == 1 &&
+                           ::bind(socket_, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0);
   if (socket_ >= 0 &&
-      ::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      (!bound || ::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)) {
     ::close(socket_);
     socket_ = -1;
   }
@@ -156,8 +160,9 @@ std::string PercentEncode(std::string_view text) {
   return encoded;
 }
 
-std::optional<Response> Get(int port, std::string_view target, std::string_view headers) {
-  Connection connection(port);
+std::optional<Response> Get(int port, std::string_view target, std::string_view headers,
+                            const char* source) {
+  Connection connection(port, source);
   if (!connection.Send("GET " + std::string(target) + " HTTP/1.0\r\nHost: localhost\r\n" +
                        std::string(headers) + "\r\n")) {
     return std::nullopt;

@@ -20,8 +20,9 @@ struct Response {
 
 class Connection {
  public:
-  // Connects at once; Connected() tells whether it worked.
-  explicit Connection(int port);
+  // Connects at once, from `source` (another loopback address such as 127.0.0.2) when given;
+  // Connected() tells whether it worked.
+  explicit Connection(int port, const char* source = nullptr);
   Connection(Connection&& other) noexcept;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -48,7 +49,8 @@ class Connection {
 std::string PercentEncode(std::string_view text);
 
 // "GET target HTTP/1.0" with a Host header and `headers` (each line ending in CRLF), on a
-// connection of its own.
-std::optional<Response> Get(int port, std::string_view target, std::string_view headers = {});
+// connection of its own, from `source` when given.
+std::optional<Response> Get(int port, std::string_view target, std::string_view headers = {},
+                            const char* source = nullptr);
 
 }  // namespace raw_http

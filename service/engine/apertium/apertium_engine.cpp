@@ -132,6 +132,12 @@ std::vector<pid_t> ApertiumEngine::PipelinePids(const std::string& mode) const {
   return found == pools_.end() ? std::vector<pid_t>() : found->second->Pids();
 }
 
+std::size_t ApertiumEngine::PipelinesRunning() const {
+  std::size_t running = 0;
+  for (const auto& [mode, pool] : pools_) running += pool->Running();
+  return running;
+}
+
 Translation ApertiumEngine::TranslatePair(const LanguagePair& pair, std::string_view text) {
   Translation result = TranslateStream(pair, Deformat(text));
   if (result.ok) result.text = Reformat(result.text);

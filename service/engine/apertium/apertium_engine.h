@@ -76,6 +76,9 @@ class ApertiumEngine : public Engine {
   // the white space at both ends as typed.
   Translation TranslatePair(const LanguagePair& pair, const std::vector<Piece>& pieces);
 
+  // How many pipelines run now over every mode, busy or free.
+  std::size_t PipelinesRunning() const;
+
   // The process ids of a mode's pipelines, for tests that break them.
   std::vector<pid_t> PipelinePids(const std::string& mode) const;
 

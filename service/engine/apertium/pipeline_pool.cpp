@@ -44,6 +44,11 @@ std::vector<pid_t> PipelinePool::Pids() const {
   return pids;
 }
 
+std::size_t PipelinePool::Running() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return members_.size();
+}
+
 PipelinePool::Lease PipelinePool::Acquire(Pipeline::Clock::time_point deadline) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (stopping_) return {};

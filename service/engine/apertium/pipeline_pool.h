@@ -77,6 +77,8 @@ class PipelinePool {
   std::size_t max_pipelines() const { return settings_.max_pipelines; }
   // The process ids of every pipeline, busy or free, in pipeline order each.
   std::vector<pid_t> Pids() const;
+  // How many pipelines run now, busy or free.
+  std::size_t Running() const;
 
  private:
   struct Member {

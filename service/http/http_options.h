@@ -1,0 +1,24 @@
+// What an operator turns on besides translating: limits per client and the metrics. Each part
+// is off when null or empty, and must outlive the HttpService that uses it.
+#pragma once
+
+#include <string>
+
+namespace service {
+
+namespace limits {
+class ClientLimits;
+}
+namespace metrics {
+class ServiceMetrics;
+}
+
+struct HttpOptions {
+  limits::ClientLimits* limits = nullptr;
+  // Counts every answered request; GET /metrics shows it, and is a 404 without it.
+  metrics::ServiceMetrics* metrics = nullptr;
+  // When not empty, GET /metrics answers only "Authorization: Bearer <this>".
+  std::string metrics_token;
+};
+
+}  // namespace service
