@@ -1,6 +1,9 @@
 // translation-service: answers GET /tr?trtext=TEXT&lp=CODE with the translation of TEXT
 // between the markers the plug-in looks for, translating with warm Apertium pipelines and,
 // for the codes they do not reach, with the upstream MT servers named on the command line.
+#include "service/cache/cache_options.h"
+#include "service/cache/shared_state.h"
+#include "service/cache/translation_cache.h"
 #include "service/engine/apertium/apertium_engine.h"
 #include "service/engine/router.h"
 #include "service/engine/upstream/upstream_option.h"
@@ -25,12 +28,15 @@ namespace {
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
     "                           [--upstream KIND=URL[,key-file=PATH]]...\n"
+    "                           [--cache-mib N] [--shared-state redis://HOST:PORT]\n"
+    "                           [--cache-days N]\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
     "  --modes DIR         the Apertium modes to look for pairs in (default %s)\n"
     "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n"
     "  --upstream KIND=URL a server that translates the codes Apertium does not reach, tried\n"
     "                      in the order given: libretranslate=URL[,key-file=PATH] (the file\n"
     "                      holds the API key) or apy=URL (Apertium-APy)\n"
+    "%s"
     "  --help, --version   show this text, or the version, and exit\n";
 
 std::vector<std::string> SplitCodes(const std::string& list) {
@@ -46,7 +52,8 @@ std::vector<std::string> SplitCodes(const std::string& list) {
 }
 
 int PrintUsage(FILE* stream, int status) {
-  std::fprintf(stream, kUsage, service::kDefaultListen, service::kDefaultModesDir);
+  std::fprintf(stream, kUsage, service::kDefaultListen, service::kDefaultModesDir,
+               service::cache::kCacheUsage);
   return status;
 }
 
@@ -61,8 +68,15 @@ int main(int argc, char** argv) {
   std::string listen = service::kDefaultListen;
   service::ApertiumOptions options;
   std::vector<service::upstream::UpstreamOption> upstreams;
+  service::cache::CacheOptions cache_options;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
+    if (service::cache::IsCacheOption(argument)) {
+      if (i + 1 >= argc) return BadCommandLine(argument + " needs a value");
+      std::string problem = service::cache::ApplyCacheOption(argument, argv[++i], &cache_options);
+      if (!problem.empty()) return BadCommandLine(problem);
+      continue;
+    }
     if (argument == "--help" || argument == "-h") return PrintUsage(stdout, 0);
     if (argument == "--version") {
       std::printf("translation-service %s\n", MIRELSKAN_VERSION);
@@ -116,7 +130,14 @@ int main(int argc, char** argv) {
       engines.push_back(service::upstream::MakeUpstreamEngine(upstream));
     }
     service::Router router(std::move(engines), options.codes);
-    service::HttpService http(router, std::move(socket), *address);
+    std::unique_ptr<service::cache::SharedState> shared;
+    if (cache_options.shared) {
+      shared = std::make_unique<service::cache::SharedState>(*cache_options.shared);
+    }
+    service::cache::TranslationCache cache(cache_options.mib << 20, shared.get(),
+                                           cache_options.ttl);
+    service::HttpService http(router, std::move(socket), *address, &cache);
+    if (shared) service::LogLine("sharing state through " + RedisUrl(*cache_options.shared));
     std::vector<service::Route> routes = router.Routes();
     std::string codes;
     for (const auto& route : routes) codes += (codes.empty() ? "" : " ") + route.code;

@@ -1,9 +1,26 @@
 #include "router.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 namespace service {
+
+namespace {
+
+bool Offers(const Engine& engine, std::string_view code) {
+  std::vector<Offer> offers = engine.Offers();
+  return std::any_of(offers.begin(), offers.end(),
+                     [&](const Offer& offer) { return offer.code == code; });
+}
+
+std::chrono::milliseconds BoundFor(const std::vector<Piece>& pieces) {
+  std::size_t bytes = 0;
+  for (const Piece& piece : pieces) bytes += piece.text.size();
+  return kTranslationBoundBase + kTranslationBoundPerKiB * static_cast<long>((bytes + 1023) / 1024);
+}
+
+}  // namespace
 
 Router::Router(std::vector<std::unique_ptr<Engine>> engines, std::vector<std::string> only)
     : engines_(std::move(engines)), only_(std::move(only)) {}
@@ -14,46 +31,67 @@ bool Router::Allowed(std::string_view code) const {
 
 Engine* Router::Find(std::string_view code) const {
   if (!Allowed(code)) return nullptr;
+  Engine* first = nullptr;
   for (const auto& engine : engines_) {
-    std::vector<Offer> offers = engine->Offers();
-    bool offered = std::any_of(offers.begin(), offers.end(),
-                               [&](const Offer& offer) { return offer.code == code; });
-    if (offered) return engine.get();
+    if (!Offers(*engine, code)) continue;
+    if (engine->Health().ready) return engine.get();
+    if (!first) first = engine.get();
   }
-  return nullptr;
+  return first;
+}
+
+Translation Router::Translate(std::string_view code, const std::vector<Piece>& pieces) const {
+  auto deadline = std::chrono::steady_clock::now() + BoundFor(pieces);
+  Translation last{false, "", "no engine that serves " + std::string(code) + " is ready"};
+  if (!Allowed(code)) return last;
+  bool asked = false;
+  for (const auto& engine : engines_) {
+    if (!Offers(*engine, code) || !engine->Health().ready) continue;
+    if (asked && std::chrono::steady_clock::now() >= deadline) break;
+    last = engine->Translate(code, pieces);
+    asked = true;
+    if (last.ok) return last;
+  }
+  return last;
+}
+
+std::vector<std::pair<std::string, std::size_t>> Router::Serving() const {
+  std::map<std::string, std::size_t> serving;
+  std::vector<bool> ready;
+  for (const auto& engine : engines_) ready.push_back(engine->Health().ready);
+  for (std::size_t i = 0; i < engines_.size(); ++i) {
+    for (const Offer& offer : engines_[i]->Offers()) {
+      if (!Allowed(offer.code)) continue;
+      auto taken = serving.find(offer.code);
+      if (taken == serving.end()) {
+        serving.emplace(offer.code, i);
+      } else if (!ready[taken->second] && ready[i]) {
+        taken->second = i;  // the first that is ready, before a first that is down
+      }
+    }
+  }
+  return {serving.begin(), serving.end()};
 }
 
 std::vector<Route> Router::Routes() const {
-  std::map<std::string, Route> routes;
-  for (const auto& engine : engines_) {
-    std::string name = engine->Name();
-    for (Offer& offer : engine->Offers()) {
-      if (!Allowed(offer.code) || routes.count(offer.code) != 0) continue;
-      std::string code = offer.code;
-      routes.emplace(code, Route{std::move(offer.code), std::move(offer.description), name});
+  std::vector<Route> routes;
+  for (const auto& [code, index] : Serving()) {
+    const Engine& engine = *engines_[index];
+    for (Offer& offer : engine.Offers()) {
+      if (offer.code == code) {
+        routes.push_back({code, std::move(offer.description), engine.Name()});
+        break;
+      }
     }
   }
-  std::vector<Route> sorted;
-  for (auto& entry : routes) sorted.push_back(std::move(entry.second));
-  return sorted;
+  return routes;
 }
 
 std::vector<EngineState> Router::States() const {
   std::vector<EngineState> states;
   for (const auto& engine : engines_) states.push_back({engine->Name(), engine->Health(), {}});
-  // Engines may share a name (two upstreams of one kind), so a route is matched by position.
-  std::vector<std::string> taken;
-  for (std::size_t i = 0; i < engines_.size(); ++i) {
-    for (const Offer& offer : engines_[i]->Offers()) {
-      if (!Allowed(offer.code) ||
-          std::find(taken.begin(), taken.end(), offer.code) != taken.end()) {
-        continue;
-      }
-      taken.push_back(offer.code);
-      states[i].codes.push_back(offer.code);
-    }
-    std::sort(states[i].codes.begin(), states[i].codes.end());
-  }
+  // Engines may share a name (two upstreams of one kind), so a code is matched by position.
+  for (const auto& [code, index] : Serving()) states[index].codes.push_back(code);
   return states;
 }
 

@@ -111,8 +111,9 @@ struct HttpService::Callbacks {
     try {
       const char* accept =
           MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT);
-      Answer answer = AnswerRequest(static_cast<HttpService*>(self)->router_, method, state->target,
-                                    accept ? accept : "");
+      auto* service = static_cast<HttpService*>(self);
+      Answer answer = AnswerRequest(service->router_, method, state->target, accept ? accept : "",
+                                    service->cache_);
       // HTTP/1.0 clients such as WinINet pool a connection that is not plainly closed.
       if (std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0) answer.close = true;
       MHD_Result queued = Queue(connection, answer);
@@ -136,8 +137,9 @@ struct HttpService::Callbacks {
   }
 };
 
-HttpService::HttpService(const Router& router, UniqueFd socket, const ListenAddress& address)
-    : router_(router), socket_(std::move(socket)) {
+HttpService::HttpService(const Router& router, UniqueFd socket, const ListenAddress& address,
+                         cache::TranslationCache* cache)
+    : router_(router), cache_(cache), socket_(std::move(socket)) {
   StartListening(socket_.get(), address);
   unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL |
                    MHD_USE_ITC | MHD_USE_ERROR_LOG;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "listen_socket.h"
+#include "service/cache/translation_cache.h"
 #include "service/engine/router.h"
 #include "service/posix/unique_fd.h"
 
@@ -13,8 +14,9 @@ namespace service {
 class HttpService {
  public:
   // Starts listening on `socket` (from BindSocket) and answers on threads of its own until
-  // Stop. Throws std::runtime_error.
-  HttpService(const Router& router, UniqueFd socket, const ListenAddress& address);
+  // Stop. Throws std::runtime_error. `cache`, when given, remembers the answers.
+  HttpService(const Router& router, UniqueFd socket, const ListenAddress& address,
+              cache::TranslationCache* cache = nullptr);
   HttpService(const HttpService&) = delete;
   HttpService& operator=(const HttpService&) = delete;
   ~HttpService();
@@ -25,6 +27,7 @@ class HttpService {
  private:
   struct Callbacks;
   const Router& router_;
+  cache::TranslationCache* const cache_;
   UniqueFd socket_;
   MHD_Daemon* daemon_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "service/text/text_encoding.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace service {
 
@@ -22,7 +23,40 @@ Answer Respond(int status, std::string body) {
   return answer;
 }
 
-Answer Translate(const Router& router, std::string_view query, bool for_browser) {
+// The translation of a text that is not blank: remembered, or from the engines (and then
+// remembered); nothing after filling *refusal when it cannot be had now.
+std::optional<std::string> TranslateText(const Router& router, cache::TranslationCache* cache,
+                                         const std::string& code, const std::string& text,
+                                         Answer* refusal) {
+  std::vector<Piece> pieces = ProtectSpans(text);
+  if (cache) {
+    if (auto remembered = cache->Recall(code, pieces)) return remembered;
+  }
+  // An engine that is down would only fail again: say so at once.
+  Engine* engine = router.Find(code);
+  EngineHealth health = engine->Health();
+  if (!health.ready) {
+    *refusal =
+        Respond(503, MessagePage("Translation engine down",
+                                 "The engine " + engine->Name() + " that serves \"" + code +
+                                     "\" is down: " + health.reason + ". Please try again later.",
+                                 {}));
+    return std::nullopt;
+  }
+  Translation translation = router.Translate(code, pieces);
+  if (!translation.ok) {
+    *refusal = Respond(503, MessagePage("Translation failed",
+                                        "The text could not be translated: " + translation.problem +
+                                            ". Please try again.",
+                                        {}));
+    return std::nullopt;
+  }
+  if (cache) cache->Remember(code, pieces, translation.text);
+  return std::move(translation.text);
+}
+
+Answer Translate(const Router& router, cache::TranslationCache* cache, std::string_view query,
+                 bool for_browser) {
   auto text = FormField(query, WIRE_TEXT_FIELD);
   auto code = FormField(query, WIRE_PAIR_FIELD);
   if (!text || !code) {
@@ -32,21 +66,11 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
                                         "/tr?trtext=Hello&lp=en_es.",
                                     router.Routes()));
   }
-  Engine* engine = router.Find(*code);
-  if (!engine) {
+  if (!router.Find(*code)) {
     return Respond(404,
                    MessagePage("Language pair not available",
                                "This service cannot translate the language pair \"" + *code + "\".",
                                router.Routes()));
-  }
-  // An engine that is down would only fail again: say so at once.
-  EngineHealth health = engine->Health();
-  if (!health.ready) {
-    return Respond(503,
-                   MessagePage("Translation engine down",
-                               "The engine " + engine->Name() + " that serves \"" + *code +
-                                   "\" is down: " + health.reason + ". Please try again later.",
-                               {}));
   }
   // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
   // ANSI code page, which is also the safer answer for plain ASCII.
@@ -56,15 +80,11 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
   FormState form{&routes, *text, *code};
   std::string result = *text;  // a blank text stays as it is
   if (!IsBlank(*text)) {
-    Translation translation =
-        engine->Translate(*code, ProtectSpans(utf8 ? *text : Windows1252ToUtf8(*text)));
-    if (!translation.ok) {
-      return Respond(503, MessagePage("Translation failed",
-                                      "The text could not be translated: " + translation.problem +
-                                          ". Please try again.",
-                                      {}));
-    }
-    result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
+    Answer refusal;
+    auto translation =
+        TranslateText(router, cache, *code, utf8 ? *text : Windows1252ToUtf8(*text), &refusal);
+    if (!translation) return refusal;
+    result = utf8 ? *translation : Utf8ToWindows1252(*translation);
   }
   Answer answer = Respond(
       200, ResultPage(for_browser ? EscapeTranslation(result) : GuardEndMarker(result), form));
@@ -86,7 +106,7 @@ Answer Health(const Router& router) {
 }  // namespace
 
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
-                     std::string_view accept) {
+                     std::string_view accept, cache::TranslationCache* cache) {
   if (method != "GET" && method != "HEAD") {
     Answer answer = Respond(
         405, MessagePage("Method not allowed", "This service answers GET requests only.", {}));
@@ -97,7 +117,8 @@ Answer AnswerRequest(const Router& router, std::string_view method, std::string_
   std::string_view path = TargetPath(target);
   if (path == "/") return Respond(200, IndexPage(router.Routes()));
   bool for_browser = accept.find("text/html") != std::string_view::npos;
-  if (path == WIRE_TRANSLATION_PATH) return Translate(router, TargetQuery(target), for_browser);
+  if (path == WIRE_TRANSLATION_PATH)
+    return Translate(router, cache, TargetQuery(target), for_browser);
   if (path == "/health") return Health(router);
   return Respond(404, MessagePage("Not found", "The service cannot answer this request.", {}));
 }

@@ -2,6 +2,7 @@
 // form, GET /health tells each engine's state, everything else is explained on a page of its own.
 #pragma once
 
+#include "service/cache/translation_cache.h"
 #include "service/engine/router.h"
 
 #include <string>
@@ -21,9 +22,10 @@ struct Answer {
 // `target` as it stood in the request line: escapes, '+' and raw bytes as sent. `accept` is the
 // request's Accept header: a browser names text/html and gets the translation escaped for it;
 // the plug-in (Accept: */*) shows the page's bytes as they stand, so it gets the text as the
-// engine gave it, links and code included.
+// engine gave it, links and code included. `cache`, when given, answers the texts it
+// remembers without an engine and remembers what the engines answer.
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
-                     std::string_view accept = {});
+                     std::string_view accept = {}, cache::TranslationCache* cache = nullptr);
 
 // The 414 for a target above kMaxTargetLength.
 Answer TargetTooLong();
