@@ -133,14 +133,17 @@ class Group(contextlib.ExitStack):
             raise RuntimeError("the LibreTranslate stand-in did not start: " + line)
         return Process(process, int(match.group(1)), match.group(0))
 
-    def instance(self, *options):
+    def instance(self, *options, apertium=False):
+        """An instance with these options; without Apertium's pairs unless `apertium`."""
         binary = os.path.join(self.build_dir, "translation-service")
-        no_modes = os.path.join(self.folder, "no-modes")
-        os.makedirs(no_modes, exist_ok=True)
-        port = free_port()
-        process = self._start([binary, "--listen", "127.0.0.1:%d" % port, "--modes", no_modes]
-                              + list(options))
-        if wait_ready("http://127.0.0.1:%d" % port, process, 60) is None:
+        command = [binary, "--listen", "127.0.0.1:%d" % free_port()]
+        if not apertium:
+            no_modes = os.path.join(self.folder, "no-modes")
+            os.makedirs(no_modes, exist_ok=True)
+            command += ["--modes", no_modes]
+        port = int(command[2].rsplit(":", 1)[1])
+        process = self._start(command + list(options))
+        if wait_ready("http://127.0.0.1:%d" % port, process, 180) is None:
             raise RuntimeError("an instance did not start:\n" + self.logs())
         return Process(process, port, "http://127.0.0.1:%d" % port)
 
