@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <map>
 
 namespace service {
 
@@ -55,34 +54,30 @@ Translation Router::Translate(std::string_view code, const std::vector<Piece>& p
   return last;
 }
 
-std::vector<std::pair<std::string, std::size_t>> Router::Serving() const {
-  std::map<std::string, std::size_t> serving;
+std::map<std::string, std::pair<std::size_t, Offer>> Router::Serving() const {
+  std::map<std::string, std::pair<std::size_t, Offer>> serving;
   std::vector<bool> ready;
   for (const auto& engine : engines_) ready.push_back(engine->Health().ready);
   for (std::size_t i = 0; i < engines_.size(); ++i) {
-    for (const Offer& offer : engines_[i]->Offers()) {
+    for (Offer& offer : engines_[i]->Offers()) {
       if (!Allowed(offer.code)) continue;
       auto taken = serving.find(offer.code);
       if (taken == serving.end()) {
-        serving.emplace(offer.code, i);
-      } else if (!ready[taken->second] && ready[i]) {
-        taken->second = i;  // the first that is ready, before a first that is down
+        std::string code = offer.code;
+        serving.emplace(std::move(code), std::make_pair(i, std::move(offer)));
+      } else if (!ready[taken->second.first] && ready[i]) {
+        taken->second = {i, std::move(offer)};  // the first that is ready, before one that is down
       }
     }
   }
-  return {serving.begin(), serving.end()};
+  return serving;
 }
 
 std::vector<Route> Router::Routes() const {
   std::vector<Route> routes;
-  for (const auto& [code, index] : Serving()) {
-    const Engine& engine = *engines_[index];
-    for (Offer& offer : engine.Offers()) {
-      if (offer.code == code) {
-        routes.push_back({code, std::move(offer.description), engine.Name()});
-        break;
-      }
-    }
+  for (auto& [code, serving] : Serving()) {
+    routes.push_back(
+        {code, std::move(serving.second.description), engines_[serving.first]->Name()});
   }
   return routes;
 }
@@ -91,7 +86,7 @@ std::vector<EngineState> Router::States() const {
   std::vector<EngineState> states;
   for (const auto& engine : engines_) states.push_back({engine->Name(), engine->Health(), {}});
   // Engines may share a name (two upstreams of one kind), so a code is matched by position.
-  for (const auto& [code, index] : Serving()) states[index].codes.push_back(code);
+  for (const auto& [code, serving] : Serving()) states[serving.first].codes.push_back(code);
   return states;
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,8 +53,9 @@ class Router {
 
  private:
   bool Allowed(std::string_view code) const;
-  // For each code offered now, the position of the engine that serves it, as Find says.
-  std::vector<std::pair<std::string, std::size_t>> Serving() const;
+  // Each code offered now, sorted, with the position of the engine that serves it (as Find
+  // says) and that engine's offer; the engines are asked once each.
+  std::map<std::string, std::pair<std::size_t, Offer>> Serving() const;
 
   const std::vector<std::unique_ptr<Engine>> engines_;
   const std::vector<std::string> only_;
