@@ -104,14 +104,18 @@ def killed_under_load(group, redis, upstream, first, second):
     answer = http10(front.port, "plug in")
     check(answer == (b"HTTP/1.1 200 OK", True), "nginx: an HTTP/1.0 request as the plug-in sends it",
           answer)
-    texts = ["line %d of the load" % (n % 40) for n in range(400)]
+    texts = ["line %d of the load" % (n % 40) for n in range(1000)]
     with concurrent.futures.ThreadPoolExecutor(8) as pool:
         answers = [pool.submit(translate, front.port, text) for text in texts]
         while sum(answer.done() for answer in answers) < 100:
             time.sleep(0.01)
-        Group.stop(first.popen, kill=True)
+        first.popen.kill()
+        done_at_kill = sum(answer.done() for answer in answers)
+        first.popen.wait()
         failed = [(text, answer.result()) for text, answer in zip(texts, answers)
                   if answer.result() != (200, expected(text))]
+    check(done_at_kill < len(texts) - 100, "nginx: the instance was killed under load",
+          done_at_kill)
     check(not failed, "nginx: %d of %d requests failed with an instance killed"
           % (len(failed), len(texts)), failed[:3])
 
