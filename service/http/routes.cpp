@@ -32,16 +32,18 @@ std::optional<std::string> TranslateText(const Router& router, cache::Translatio
   if (cache) {
     if (auto remembered = cache->Recall(code, pieces)) return remembered;
   }
-  // An engine that is down would only fail again: say so at once.
-  Engine* engine = router.Find(code);
-  EngineHealth health = engine->Health();
-  if (!health.ready) {
-    *refusal =
-        Respond(503, MessagePage("Translation engine down",
-                                 "The engine " + engine->Name() + " that serves \"" + code +
-                                     "\" is down: " + health.reason + ". Please try again later.",
-                                 {}));
-    return std::nullopt;
+  // An engine that is down would only fail again: say so at once. (The code may have gone
+  // since it was looked up; the router then says so.)
+  if (Engine* engine = router.Find(code)) {
+    EngineHealth health = engine->Health();
+    if (!health.ready) {
+      *refusal =
+          Respond(503, MessagePage("Translation engine down",
+                                   "The engine " + engine->Name() + " that serves \"" + code +
+                                       "\" is down: " + health.reason + ". Please try again later.",
+                                   {}));
+      return std::nullopt;
+    }
   }
   Translation translation = router.Translate(code, pieces);
   if (!translation.ok) {
