@@ -1,6 +1,9 @@
 // translation-service: answers GET /tr?trtext=TEXT&lp=CODE with the translation of TEXT
 // between the markers the plug-in looks for, translating with warm Apertium pipelines and,
 // for the codes they do not reach, with the upstream MT servers named on the command line.
+#include "service/cache/cache_options.h"
+#include "service/cache/shared_state.h"
+#include "service/cache/translation_cache.h"
 #include "service/engine/apertium/apertium_engine.h"
 #include "service/engine/router.h"
 #include "service/engine/upstream/upstream_option.h"
@@ -31,6 +34,8 @@ namespace {
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
     "                           [--upstream KIND=URL[,key-file=PATH]]... [--start-seconds N]\n"
+    "                           [--cache-mib N] [--shared-state redis://HOST:PORT]\n"
+    "                           [--cache-days N]\n"
     "                           [--rate-limit N] [--char-limit N] [--trust-proxy ADDR,...]\n"
     "                           [--metrics-token-file PATH]\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
@@ -41,6 +46,7 @@ const char kUsage[] =
     "                      holds the API key) or apy=URL (Apertium-APy)\n"
     "  --start-seconds N   how long a pipeline may take to load its dictionaries before its\n"
     "                      pairs are left out (default %d; more on a slow or emulated machine)\n"
+    "%s"
     "  --rate-limit N      at most N translations per minute per client, then 429 with\n"
     "                      Retry-After (default 0: no limit)\n"
     "  --char-limit N      at most N characters in one request's text, else 400 (default 0:\n"
@@ -75,7 +81,8 @@ std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text) {
 
 int PrintUsage(FILE* stream, int status) {
   std::fprintf(stream, kUsage, service::kDefaultListen, service::kDefaultModesDir,
-               static_cast<int>(service::kStartupTimeout.count() / 1000));
+               static_cast<int>(service::kStartupTimeout.count() / 1000),
+               service::cache::kCacheUsage);
   return status;
 }
 
@@ -129,8 +136,15 @@ int main(int argc, char** argv) {
   service::ApertiumOptions options;
   std::vector<service::upstream::UpstreamOption> upstreams;
   GuardOptions guards;
+  service::cache::CacheOptions cache_options;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
+    if (service::cache::IsCacheOption(argument)) {
+      if (i + 1 >= argc) return BadCommandLine(argument + " needs a value");
+      std::string problem = service::cache::ApplyCacheOption(argument, argv[++i], &cache_options);
+      if (!problem.empty()) return BadCommandLine(problem);
+      continue;
+    }
     if (argument == "--help" || argument == "-h") return PrintUsage(stdout, 0);
     if (argument == "--version") {
       std::printf("translation-service %s\n", MIRELSKAN_VERSION);
@@ -199,13 +213,31 @@ int main(int argc, char** argv) {
       engines.push_back(service::upstream::MakeUpstreamEngine(upstream));
     }
     service::Router router(std::move(engines), options.codes);
-    service::limits::ClientLimits limits(guards.limits);
+    std::unique_ptr<service::cache::SharedState> shared;
+    if (cache_options.shared) {
+      shared = std::make_unique<service::cache::SharedState>(*cache_options.shared);
+    }
+    service::cache::TranslationCache cache(cache_options.mib << 20, shared.get(),
+                                           cache_options.ttl);
+    // Several instances count each client's requests together in the shared state; alone, or
+    // while it does not answer, each counts its own.
+    service::limits::ClientLimits limits(
+        guards.limits,
+        [&shared](const std::string& key, std::chrono::seconds window) -> std::optional<long long> {
+          if (!shared) return std::nullopt;
+          return shared->CountInWindow(key, window);
+        });
     service::metrics::ScrapeSources sources;
     sources.engines = [&router] { return router.States(); };
     sources.pipelines_running = [local] { return local->PipelinesRunning(); };
+    sources.cache = [&cache] {
+      auto stats = cache.Stats();
+      return service::metrics::CacheStats{stats.hits, stats.misses, stats.bytes};
+    };
     service::metrics::ServiceMetrics metrics(std::move(sources));
-    service::HttpOptions http_options{&limits, &metrics, metrics_token};
+    service::HttpOptions http_options{&cache, &limits, &metrics, metrics_token};
     service::HttpService http(router, std::move(socket), *address, std::move(http_options));
+    if (shared) service::LogLine("sharing state through " + RedisUrl(*cache_options.shared));
     std::vector<service::Route> routes = router.Routes();
     std::string codes;
     for (const auto& route : routes) codes += (codes.empty() ? "" : " ") + route.code;

@@ -1,9 +1,25 @@
 #include "router.h"
 
 #include <algorithm>
-#include <map>
+#include <chrono>
 
 namespace service {
+
+namespace {
+
+bool Offers(const Engine& engine, std::string_view code) {
+  std::vector<Offer> offers = engine.Offers();
+  return std::any_of(offers.begin(), offers.end(),
+                     [&](const Offer& offer) { return offer.code == code; });
+}
+
+std::chrono::milliseconds BoundFor(const std::vector<Piece>& pieces) {
+  std::size_t bytes = 0;
+  for (const Piece& piece : pieces) bytes += piece.text.size();
+  return kTranslationBoundBase + kTranslationBoundPerKiB * static_cast<long>((bytes + 1023) / 1024);
+}
+
+}  // namespace
 
 Router::Router(std::vector<std::unique_ptr<Engine>> engines, std::vector<std::string> only)
     : engines_(std::move(engines)), only_(std::move(only)) {}
@@ -14,46 +30,65 @@ bool Router::Allowed(std::string_view code) const {
 
 Engine* Router::Find(std::string_view code) const {
   if (!Allowed(code)) return nullptr;
+  Engine* first = nullptr;
   for (const auto& engine : engines_) {
-    std::vector<Offer> offers = engine->Offers();
-    bool offered = std::any_of(offers.begin(), offers.end(),
-                               [&](const Offer& offer) { return offer.code == code; });
-    if (offered) return engine.get();
+    if (!Offers(*engine, code)) continue;
+    if (engine->Health().ready) return engine.get();
+    if (!first) first = engine.get();
   }
-  return nullptr;
+  return first;
+}
+
+Translation Router::Translate(std::string_view code, const std::vector<Piece>& pieces,
+                              std::string* asked_last) const {
+  auto deadline = std::chrono::steady_clock::now() + BoundFor(pieces);
+  Translation last{false, "", "no engine that serves " + std::string(code) + " is ready"};
+  if (!Allowed(code)) return last;
+  bool asked = false;
+  for (const auto& engine : engines_) {
+    if (!Offers(*engine, code) || !engine->Health().ready) continue;
+    if (asked && std::chrono::steady_clock::now() >= deadline) break;
+    last = engine->Translate(code, pieces);
+    if (asked_last) *asked_last = engine->Name();
+    asked = true;
+    if (last.ok) return last;
+  }
+  return last;
+}
+
+std::map<std::string, std::pair<std::size_t, Offer>> Router::Serving() const {
+  std::map<std::string, std::pair<std::size_t, Offer>> serving;
+  std::vector<bool> ready;
+  for (const auto& engine : engines_) ready.push_back(engine->Health().ready);
+  for (std::size_t i = 0; i < engines_.size(); ++i) {
+    for (Offer& offer : engines_[i]->Offers()) {
+      if (!Allowed(offer.code)) continue;
+      auto taken = serving.find(offer.code);
+      if (taken == serving.end()) {
+        std::string code = offer.code;
+        serving.emplace(std::move(code), std::make_pair(i, std::move(offer)));
+      } else if (!ready[taken->second.first] && ready[i]) {
+        taken->second = {i, std::move(offer)};  // the first that is ready, before one that is down
+      }
+    }
+  }
+  return serving;
 }
 
 std::vector<Route> Router::Routes() const {
-  std::map<std::string, Route> routes;
-  for (const auto& engine : engines_) {
-    std::string name = engine->Name();
-    for (Offer& offer : engine->Offers()) {
-      if (!Allowed(offer.code) || routes.count(offer.code) != 0) continue;
-      std::string code = offer.code;
-      routes.emplace(code, Route{std::move(offer.code), std::move(offer.description), name});
-    }
+  std::vector<Route> routes;
+  for (auto& [code, serving] : Serving()) {
+    routes.push_back(
+        {code, std::move(serving.second.description), engines_[serving.first]->Name()});
   }
-  std::vector<Route> sorted;
-  for (auto& entry : routes) sorted.push_back(std::move(entry.second));
-  return sorted;
+  return routes;
 }
 
 std::vector<EngineState> Router::States() const {
   std::vector<EngineState> states;
   for (const auto& engine : engines_) states.push_back({engine->Name(), engine->Health(), {}});
-  // Engines may share a name (two upstreams of one kind), so a route is matched by position.
-  std::vector<std::string> taken;
-  for (std::size_t i = 0; i < engines_.size(); ++i) {
-    for (const Offer& offer : engines_[i]->Offers()) {
-      if (!Allowed(offer.code) ||
-          std::find(taken.begin(), taken.end(), offer.code) != taken.end()) {
-        continue;
-      }
-      taken.push_back(offer.code);
-      states[i].codes.push_back(offer.code);
-    }
-    std::sort(states[i].codes.begin(), states[i].codes.end());
-  }
+  // Engines may share a name (two upstreams of one kind), so a code is matched by position.
+  for (const auto& [code, serving] : Serving()) states[serving.first].codes.push_back(code);
   return states;
 }
 

@@ -1,12 +1,15 @@
 // Which engine serves each code: the engines in priority order, the first that offers a code
-// serves it, whether it is up or not.
+// and is ready serves it; while none of them is ready, the first that offers it does (and is
+// answered as down).
 #pragma once
 
 #include "engine.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace service {
@@ -32,8 +35,14 @@ class Router {
   Router& operator=(const Router&) = delete;
 
   // The engine that serves `code` now; nothing when no engine offers it. Asks the engines each
-  // time: an engine's codes may change while the service runs.
+  // time: an engine's codes and health may change while the service runs.
   Engine* Find(std::string_view code) const;
+
+  // Translates with the engines that offer `code` and are ready, in priority order: when one
+  // fails, the next is asked while the text's bound has not passed. The last problem when none
+  // answers. `asked_last`, when given, gets the Name() of the engine that answered, or failed last.
+  Translation Translate(std::string_view code, const std::vector<Piece>& pieces,
+                        std::string* asked_last = nullptr) const;
 
   // Every code offered now, sorted by code, with the engine that serves it.
   std::vector<Route> Routes() const;
@@ -45,6 +54,9 @@ class Router {
 
  private:
   bool Allowed(std::string_view code) const;
+  // Each code offered now, sorted, with the position of the engine that serves it (as Find
+  // says) and that engine's offer; the engines are asked once each.
+  std::map<std::string, std::pair<std::size_t, Offer>> Serving() const;
 
   const std::vector<std::unique_ptr<Engine>> engines_;
   const std::vector<std::string> only_;

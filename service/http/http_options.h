@@ -1,11 +1,14 @@
-// What an operator turns on besides translating: limits per client and the metrics. Each part
-// is off when null or empty, and must outlive the HttpService that uses it.
+// What an operator turns on besides translating: remembered answers, limits per client and the
+// metrics. Each part is off when null or empty, and must outlive the HttpService that uses it.
 #pragma once
 
 #include <string>
 
 namespace service {
 
+namespace cache {
+class TranslationCache;
+}
 namespace limits {
 class ClientLimits;
 }
@@ -14,6 +17,8 @@ class ServiceMetrics;
 }
 
 struct HttpOptions {
+  // Answers the texts it remembers without an engine, and remembers what the engines answer.
+  cache::TranslationCache* cache = nullptr;
   limits::ClientLimits* limits = nullptr;
   // Counts every answered request; GET /metrics shows it, and is a 404 without it.
   metrics::ServiceMetrics* metrics = nullptr;

@@ -5,12 +5,14 @@
 #include "health.h"
 #include "http_config.h"
 #include "pages.h"
+#include "service/cache/translation_cache.h"
 #include "service/limits/client_limits.h"
 #include "service/metrics/service_metrics.h"
 #include "service/text/protected_spans.h"
 #include "service/text/text_encoding.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace service {
 
@@ -23,6 +25,48 @@ Answer Respond(int status, std::string body) {
   // A request the service could not read leaves nothing worth keeping the connection for.
   answer.close = status == 400 || status == 405 || status == 414;
   return answer;
+}
+
+// The translation of a text that is not blank: remembered, or from the engines (and then
+// remembered); nothing after filling *refusal when it cannot be had now. *refusal and *answered
+// name the engine asked and its result, for the metrics.
+std::optional<std::string> TranslateText(const Router& router, cache::TranslationCache* cache,
+                                         const std::string& code, const std::string& text,
+                                         Answer* refusal, Answer* answered) {
+  std::vector<Piece> pieces = ProtectSpans(text);
+  if (cache) {
+    if (auto remembered = cache->Recall(code, pieces)) return remembered;
+  }
+  // An engine that is down would only fail again: say so at once. (The code may have gone
+  // since it was looked up; the router then says so.)
+  if (Engine* engine = router.Find(code)) {
+    EngineHealth health = engine->Health();
+    if (!health.ready) {
+      *refusal =
+          Respond(503, MessagePage("Translation engine down",
+                                   "The engine " + engine->Name() + " that serves \"" + code +
+                                       "\" is down: " + health.reason + ". Please try again later.",
+                                   {}));
+      refusal->engine = engine->Name();
+      refusal->translation = metrics::kEngineDown;
+      return std::nullopt;
+    }
+  }
+  std::string engine;
+  Translation translation = router.Translate(code, pieces, &engine);
+  if (!translation.ok) {
+    *refusal = Respond(503, MessagePage("Translation failed",
+                                        "The text could not be translated: " + translation.problem +
+                                            ". Please try again.",
+                                        {}));
+    refusal->engine = engine;
+    refusal->translation = metrics::kFailed;
+    return std::nullopt;
+  }
+  answered->engine = engine;
+  answered->translation = metrics::kTranslated;
+  if (cache) cache->Remember(code, pieces, translation.text);
+  return std::move(translation.text);
 }
 
 Answer Translate(const Router& router, const HttpOptions& options, std::string_view query,
@@ -44,50 +88,28 @@ Answer Translate(const Router& router, const HttpOptions& options, std::string_v
           RefuseLongText(options, utf8 ? limits::CountCharacters(*text) : text->size())) {
     return std::move(*refused);
   }
-  Engine* engine = router.Find(*code);
-  if (!engine) {
+  if (!router.Find(*code)) {
     return Respond(404,
                    MessagePage("Language pair not available",
                                "This service cannot translate the language pair \"" + *code + "\".",
                                router.Routes()));
   }
-  // An engine that is down would only fail again: say so at once.
-  EngineHealth health = engine->Health();
-  if (!health.ready) {
-    Answer down =
-        Respond(503, MessagePage("Translation engine down",
-                                 "The engine " + engine->Name() + " that serves \"" + *code +
-                                     "\" is down: " + health.reason + ". Please try again later.",
-                                 {}));
-    down.engine = engine->Name();
-    down.translation = metrics::kEngineDown;
-    return down;
-  }
   std::vector<Route> routes = router.Routes();
   FormState form{&routes, *text, *code};
   std::string result = *text;  // a blank text stays as it is
+  Answer answered;
   if (!IsBlank(*text)) {
-    Translation translation =
-        engine->Translate(*code, ProtectSpans(utf8 ? *text : Windows1252ToUtf8(*text)));
-    if (!translation.ok) {
-      Answer failed =
-          Respond(503, MessagePage("Translation failed",
-                                   "The text could not be translated: " + translation.problem +
-                                       ". Please try again.",
-                                   {}));
-      failed.engine = engine->Name();
-      failed.translation = metrics::kFailed;
-      return failed;
-    }
-    result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
+    Answer refusal;
+    auto translation = TranslateText(router, options.cache, *code,
+                                     utf8 ? *text : Windows1252ToUtf8(*text), &refusal, &answered);
+    if (!translation) return refusal;
+    result = utf8 ? *translation : Utf8ToWindows1252(*translation);
   }
   Answer answer = Respond(
       200, ResultPage(for_browser ? EscapeTranslation(result) : GuardEndMarker(result), form));
   answer.charset = utf8 ? "UTF-8" : "windows-1252";
-  if (!IsBlank(*text)) {
-    answer.engine = engine->Name();
-    answer.translation = metrics::kTranslated;
-  }
+  answer.engine = std::move(answered.engine);
+  answer.translation = answered.translation;
   return answer;
 }
 

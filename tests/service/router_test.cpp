@@ -40,6 +40,51 @@ TEST(Router, TheFirstEngineThatOffersACodeServesIt) {
   }
 }
 
+// "first" and "second" both offer en_es; what serves it as each is up, down or failing.
+TEST(Router, ACodeServedTwiceGoesToTheNextWhileTheFirstIsDown) {
+  struct Case {
+    const char* name;
+    bool first_ready;
+    bool first_fails;
+    bool second_ready;
+    const char* found;        // Find("en_es"), the home page's engine and /health's
+    const char* translated;   // who answered: "first", "second" or "" for nobody
+    const char* first_codes;  // /health's codes of "first"
+  };
+  static const Case kCases[] = {
+      {"BothUp", true, false, true, "first", "first", "en_es fr_en"},
+      {"FirstDown", false, false, true, "second", "second", "fr_en"},
+      {"FirstFailsWhileReady", true, true, true, "first", "second", "en_es fr_en"},
+      {"BothDown", false, false, false, "first", "", "en_es fr_en"},
+      {"SecondDown", true, false, false, "first", "first", "en_es fr_en"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    auto engines = TwoEngines();
+    auto* first = static_cast<MemoryEngine*>(engines[0].get());
+    auto* second = static_cast<MemoryEngine*>(engines[1].get());
+    first->SetHealth({c.first_ready, {}, c.first_ready ? "" : "refused"});
+    first->SetProblem(c.first_fails ? "timed out" : "");
+    second->SetHealth({c.second_ready, {}, c.second_ready ? "" : "refused"});
+    service::Router router(std::move(engines));
+
+    EXPECT_EQ(router.Find("en_es")->Name(), c.found);
+    service::Translation translation = router.Translate("en_es", {{"hola", false}});
+    EXPECT_EQ(translation.ok, *c.translated != '\0');
+    std::string translated = second->Calls().empty() ? (translation.ok ? "first" : "") : "second";
+    EXPECT_EQ(translated, c.translated);
+    for (const service::Route& route : router.Routes()) {
+      if (route.code == "en_es") {
+        EXPECT_EQ(route.engine, c.found);
+      }
+    }
+    std::vector<service::EngineState> states = router.States();
+    std::string codes;
+    for (const std::string& code : states[0].codes) codes += (codes.empty() ? "" : " ") + code;
+    EXPECT_EQ(codes, c.first_codes);
+  }
+}
+
 using EngineRoutesTest = MemoryEngineTest;
 
 TEST_F(EngineRoutesTest, TheTextReachesTheEngineAsOnePieceToTranslate) {

@@ -14,6 +14,7 @@ service::Translation MemoryEngine::Translate(std::string_view code,
   {
     std::lock_guard<std::mutex> lock(mutex_);
     calls_.push_back({std::string(code), pieces});
+    if (!problem_.empty()) return {false, "", problem_};
   }
   bool offered = std::any_of(offers_.begin(), offers_.end(),
                              [&](const service::Offer& offer) { return offer.code == code; });
@@ -31,6 +32,11 @@ service::EngineHealth MemoryEngine::Health() const {
 void MemoryEngine::SetHealth(service::EngineHealth health) {
   std::lock_guard<std::mutex> lock(mutex_);
   health_ = std::move(health);
+}
+
+void MemoryEngine::SetProblem(std::string problem) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  problem_ = std::move(problem);
 }
 
 std::vector<MemoryEngine::Call> MemoryEngine::Calls() const {

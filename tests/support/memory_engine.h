@@ -23,6 +23,8 @@ class MemoryEngine : public service::Engine {
   service::EngineHealth Health() const override;
 
   void SetHealth(service::EngineHealth health);
+  // While not empty, every translation fails with this problem (the engine stays ready).
+  void SetProblem(std::string problem);
 
   struct Call {
     std::string code;
@@ -35,6 +37,7 @@ class MemoryEngine : public service::Engine {
   const std::vector<service::Offer> offers_;
   mutable std::mutex mutex_;
   service::EngineHealth health_;
+  std::string problem_;
   std::vector<Call> calls_;
 };
 

@@ -129,6 +129,11 @@ MHD_Result LibreTranslateStandIn::Answer(MHD_Connection* connection, const std::
     std::lock_guard<std::mutex> lock(mutex_);
     return Queue(connection, MHD_HTTP_OK, LanguagesBody(languages_));
   }
+  if (url == "/calls") {
+    // For suites that run it as a program: how many translations reached it.
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Queue(connection, MHD_HTTP_OK, json{{"translate", received_.size()}}.dump());
+  }
   if (url != "/translate") return Queue(connection, MHD_HTTP_NOT_FOUND, R"({"error":"?"})");
 
   json request = json::parse(body, nullptr, false);

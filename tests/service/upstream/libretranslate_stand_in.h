@@ -1,6 +1,7 @@
 // For tests only: a LibreTranslate server written from its documented API, not from its code.
 // GET /languages lists the plug-in's 13 languages (Chinese as zh-Hans and zh-Hant, as since
-// 1.7); POST /translate answers as the test scripts it and keeps every body it received.
+// 1.7); POST /translate answers as the test scripts it and keeps every body it received;
+// GET /calls counts them ({"translate": N}).
 #pragma once
 
 #include <microhttpd.h>

@@ -1,6 +1,6 @@
 // libretranslate-stand-in PORT: the tests' LibreTranslate stand-in as a program of its own, for
 // the end-to-end suites, answering every translation; prints "listening" once it does and
-// serves until SIGTERM or SIGINT.
+// serves until SIGTERM or SIGINT. PORT 0 takes a free one, which the line names.
 #include "service/upstream/libretranslate_stand_in.h"
 
 #include <pthread.h>
