@@ -1,6 +1,7 @@
 // translation-service: answers GET /tr?trtext=TEXT&lp=CODE with the translation of TEXT
 // between the markers the plug-in looks for, translating with warm Apertium pipelines and,
 // for the codes they do not reach, with the upstream MT servers named on the command line.
+#include "service/detect/language_detector.h"
 #include "service/engine/apertium/apertium_engine.h"
 #include "service/engine/router.h"
 #include "service/engine/upstream/upstream_option.h"
@@ -24,13 +25,15 @@ namespace {
 
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
-    "                           [--upstream KIND=URL[,key-file=PATH]]...\n"
+    "                           [--upstream KIND=URL[,key-file=PATH]]... [--no-detect]\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
     "  --modes DIR         the Apertium modes to look for pairs in (default %s)\n"
     "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n"
     "  --upstream KIND=URL a server that translates the codes Apertium does not reach, tried\n"
     "                      in the order given: libretranslate=URL[,key-file=PATH] (the file\n"
     "                      holds the API key) or apy=URL (Apertium-APy)\n"
+    "  --no-detect         no language detection: no codes that name only the target\n"
+    "                      (en, auto_en), no /detect\n"
     "  --help, --version   show this text, or the version, and exit\n";
 
 std::vector<std::string> SplitCodes(const std::string& list) {
@@ -61,9 +64,14 @@ int main(int argc, char** argv) {
   std::string listen = service::kDefaultListen;
   service::ApertiumOptions options;
   std::vector<service::upstream::UpstreamOption> upstreams;
+  bool detect = true;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") return PrintUsage(stdout, 0);
+    if (argument == "--no-detect") {
+      detect = false;
+      continue;
+    }
     if (argument == "--version") {
       std::printf("translation-service %s\n", MIRELSKAN_VERSION);
       return 0;
@@ -116,7 +124,16 @@ int main(int argc, char** argv) {
       engines.push_back(service::upstream::MakeUpstreamEngine(upstream));
     }
     service::Router router(std::move(engines), options.codes);
-    service::HttpService http(router, std::move(socket), *address);
+    // Loaded once, before the first request, and shared by all of them.
+    std::unique_ptr<service::detect::LanguageDetector> detector;
+    if (detect) {
+      detector = std::make_unique<service::detect::LanguageDetector>();
+      std::string analysed;
+      for (const auto& language : detector->AnalysedLanguages()) analysed += " " + language;
+      service::LogLine("language detection with the analysers of" +
+                       (analysed.empty() ? std::string(" no language") : analysed));
+    }
+    service::HttpService http(router, std::move(socket), *address, detector.get());
     std::vector<service::Route> routes = router.Routes();
     std::string codes;
     for (const auto& route : routes) codes += (codes.empty() ? "" : " ") + route.code;

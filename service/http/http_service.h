@@ -3,6 +3,7 @@
 #pragma once
 
 #include "listen_socket.h"
+#include "service/detect/language_detector.h"
 #include "service/engine/router.h"
 #include "service/posix/unique_fd.h"
 
@@ -13,8 +14,10 @@ namespace service {
 class HttpService {
  public:
   // Starts listening on `socket` (from BindSocket) and answers on threads of its own until
-  // Stop. Throws std::runtime_error.
-  HttpService(const Router& router, UniqueFd socket, const ListenAddress& address);
+  // Stop. With a `detector`, the codes that name only the target and /detect are answered
+  // too. Throws std::runtime_error.
+  HttpService(const Router& router, UniqueFd socket, const ListenAddress& address,
+              const detect::LanguageDetector* detector = nullptr);
   HttpService(const HttpService&) = delete;
   HttpService& operator=(const HttpService&) = delete;
   ~HttpService();
@@ -25,6 +28,7 @@ class HttpService {
  private:
   struct Callbacks;
   const Router& router_;
+  const detect::LanguageDetector* detector_;
   UniqueFd socket_;
   MHD_Daemon* daemon_ = nullptr;
 };

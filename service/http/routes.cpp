@@ -1,11 +1,14 @@
 #include "routes.h"
 
+#include "detect_route.h"
 #include "form_query.h"
 #include "health.h"
 #include "http_config.h"
 #include "pages.h"
+#include "service/detect/target_code.h"
 #include "service/text/protected_spans.h"
 #include "service/text/text_encoding.h"
+#include "target_code_list.h"
 
 #include <algorithm>
 
@@ -22,7 +25,15 @@ Answer Respond(int status, std::string body) {
   return answer;
 }
 
-Answer Translate(const Router& router, std::string_view query, bool for_browser) {
+Answer AsTyped(std::string_view text, const FormState& form, bool for_browser, bool utf8) {
+  Answer answer =
+      Respond(200, ResultPage(for_browser ? EscapeTranslation(text) : GuardEndMarker(text), form));
+  answer.charset = utf8 ? "UTF-8" : "windows-1252";
+  return answer;
+}
+
+Answer Translate(const Router& router, const detect::LanguageDetector* detector,
+                 std::string_view query, bool for_browser) {
   auto text = FormField(query, WIRE_TEXT_FIELD);
   auto code = FormField(query, WIRE_PAIR_FIELD);
   if (!text || !code) {
@@ -32,7 +43,26 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
                                         "/tr?trtext=Hello&lp=en_es.",
                                     router.Routes()));
   }
-  Engine* engine = router.Find(*code);
+  // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
+  // ANSI code page, which is also the safer answer for plain ASCII.
+  bool utf8 = IsValidUtf8(*text) &&
+              std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
+  std::string utf8_text = utf8 ? *text : Windows1252ToUtf8(*text);
+  // A code that names only the target goes through the pair of the language detected.
+  std::string pair = *code, detected;
+  if (detector && !router.Find(pair)) {
+    if (auto resolution = detect::ResolveTargetOnly(router, *detector, pair, utf8_text)) {
+      if (resolution->detection.language && for_browser) {
+        detected = detect::LanguageTitle(*resolution->detection.language);
+      }
+      pair = resolution->code;
+      if (pair.empty()) {  // already in the target language, or no language at all
+        std::vector<Route> routes = router.Routes();
+        return AsTyped(*text, FormState{&routes, *text, *code, detected}, for_browser, utf8);
+      }
+    }
+  }
+  Engine* engine = router.Find(pair);
   if (!engine) {
     return Respond(404,
                    MessagePage("Language pair not available",
@@ -44,20 +74,15 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
   if (!health.ready) {
     return Respond(503,
                    MessagePage("Translation engine down",
-                               "The engine " + engine->Name() + " that serves \"" + *code +
+                               "The engine " + engine->Name() + " that serves \"" + pair +
                                    "\" is down: " + health.reason + ". Please try again later.",
                                {}));
   }
-  // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
-  // ANSI code page, which is also the safer answer for plain ASCII.
-  bool utf8 = IsValidUtf8(*text) &&
-              std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
   std::vector<Route> routes = router.Routes();
-  FormState form{&routes, *text, *code};
+  FormState form{&routes, *text, *code, detected};
   std::string result = *text;  // a blank text stays as it is
   if (!IsBlank(*text)) {
-    Translation translation =
-        engine->Translate(*code, ProtectSpans(utf8 ? *text : Windows1252ToUtf8(*text)));
+    Translation translation = engine->Translate(pair, ProtectSpans(utf8_text));
     if (!translation.ok) {
       return Respond(503, MessagePage("Translation failed",
                                       "The text could not be translated: " + translation.problem +
@@ -66,10 +91,7 @@ Answer Translate(const Router& router, std::string_view query, bool for_browser)
     }
     result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
   }
-  Answer answer = Respond(
-      200, ResultPage(for_browser ? EscapeTranslation(result) : GuardEndMarker(result), form));
-  answer.charset = utf8 ? "UTF-8" : "windows-1252";
-  return answer;
+  return AsTyped(result, form, for_browser, utf8);
 }
 
 Answer Health(const Router& router) {
@@ -86,18 +108,28 @@ Answer Health(const Router& router) {
 }  // namespace
 
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
-                     std::string_view accept) {
+                     std::string_view accept, const detect::LanguageDetector* detector,
+                     std::string_view body) {
+  if (target.size() > kMaxTargetLength) return TargetTooLong();
+  std::string_view path = TargetPath(target);
+  if (detector && path == "/detect" && method == "POST") {
+    return DetectLanguage(router, *detector, body);
+  }
   if (method != "GET" && method != "HEAD") {
     Answer answer = Respond(
         405, MessagePage("Method not allowed", "This service answers GET requests only.", {}));
     answer.allow = "GET, HEAD";
     return answer;
   }
-  if (target.size() > kMaxTargetLength) return TargetTooLong();
-  std::string_view path = TargetPath(target);
-  if (path == "/") return Respond(200, IndexPage(router.Routes()));
+  if (path == "/") {
+    std::vector<Route> routes = router.Routes();
+    return Respond(200, IndexPage(routes, detector ? TargetCodeList(routes) : ""));
+  }
   bool for_browser = accept.find("text/html") != std::string_view::npos;
-  if (path == WIRE_TRANSLATION_PATH) return Translate(router, TargetQuery(target), for_browser);
+  if (path == WIRE_TRANSLATION_PATH) {
+    return Translate(router, detector, TargetQuery(target), for_browser);
+  }
+  if (detector && path == "/detect") return DetectLanguage(router, *detector, TargetQuery(target));
   if (path == "/health") return Health(router);
   return Respond(404, MessagePage("Not found", "The service cannot answer this request.", {}));
 }

@@ -1,7 +1,9 @@
 // What the service answers, apart from how HTTP carries it: GET /tr translates, GET / shows the
-// form, GET /health tells each engine's state, everything else is explained on a page of its own.
+// form, GET /health tells each engine's state, GET or POST /detect tells a text's language,
+// everything else is explained on a page of its own.
 #pragma once
 
+#include "service/detect/language_detector.h"
 #include "service/engine/router.h"
 
 #include <string>
@@ -21,9 +23,12 @@ struct Answer {
 // `target` as it stood in the request line: escapes, '+' and raw bytes as sent. `accept` is the
 // request's Accept header: a browser names text/html and gets the translation escaped for it;
 // the plug-in (Accept: */*) shows the page's bytes as they stand, so it gets the text as the
-// engine gave it, links and code included.
+// engine gave it, links and code included. With a `detector`, /tr also takes the codes that
+// name only the target ("en", "auto_en") and /detect answers, its POST with the form `body`.
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
-                     std::string_view accept = {});
+                     std::string_view accept = {},
+                     const detect::LanguageDetector* detector = nullptr,
+                     std::string_view body = {});
 
 // The 414 for a target above kMaxTargetLength.
 Answer TargetTooLong();

@@ -15,12 +15,13 @@
 
 namespace service_test {
 
-RunningService::RunningService(std::vector<std::unique_ptr<service::Engine>> engines)
+RunningService::RunningService(std::vector<std::unique_ptr<service::Engine>> engines,
+                               const service::detect::LanguageDetector* detector)
     : router_(std::move(engines)) {
   service::ListenAddress address{"127.0.0.1", 0, false};
   service::UniqueFd socket = service::BindSocket(address);
   port_ = service::BoundPort(socket.get());
-  http_ = std::make_unique<service::HttpService>(router_, std::move(socket), address);
+  http_ = std::make_unique<service::HttpService>(router_, std::move(socket), address, detector);
 }
 
 RunningService::~RunningService() { http_.reset(); }

@@ -22,8 +22,10 @@ namespace service_test {
 
 class RunningService {
  public:
-  // Serves through a router over `engines`, in priority order.
-  explicit RunningService(std::vector<std::unique_ptr<service::Engine>> engines);
+  // Serves through a router over `engines`, in priority order, with the language detection
+  // when given a `detector`.
+  explicit RunningService(std::vector<std::unique_ptr<service::Engine>> engines,
+                          const service::detect::LanguageDetector* detector = nullptr);
   ~RunningService();
 
   int port() const { return port_; }

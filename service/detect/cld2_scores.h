@@ -1,0 +1,20 @@
+// CLD2's view of a text: the languages its letter statistics point to, with their shares.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace service::detect {
+
+struct Cld2Scores {
+  std::map<std::string, double> share;  // by the plug-in's code ("zt" for Traditional Chinese)
+  bool reliable = false;                // CLD2's own verdict: enough text, one clear winner
+};
+
+// Up to three languages with their share of the text in [0, 1]; nothing where CLD2 finds no
+// language it can name. `best_effort` asks for its guess on text too short for its own
+// threshold, where it would say nothing. Expects valid UTF-8 of plain text.
+Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort = false);
+
+}  // namespace service::detect
