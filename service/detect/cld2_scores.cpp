@@ -7,6 +7,21 @@
 
 namespace service::detect {
 
+namespace {
+
+// The code a CLD2 language counts for. A short line in Dutch often reads to CLD2 as Afrikaans
+// or Frisian, one in German as Luxembourgish: languages the service does not translate, whose
+// evidence is the evidence of their near relative.
+std::string CountsFor(CLD2::Language language) {
+  std::string code = CLD2::LanguageCode(language);
+  if (code == "zh-Hant") return "zt";
+  if (code == "af" || code == "fy" || code == "li") return "nl";
+  if (code == "lb") return "de";
+  return code;
+}
+
+}  // namespace
+
 Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort) {
   Cld2Scores scores;
   if (utf8_text.empty() || utf8_text.size() > INT_MAX) return scores;
@@ -17,18 +32,26 @@ Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort) {
   double normalized[3];
   int valid_bytes = 0;
   CLD2::CLDHints hints = {nullptr, nullptr, CLD2::UNKNOWN_ENCODING, CLD2::UNKNOWN_LANGUAGE};
-  CLD2::ExtDetectLanguageSummaryCheckUTF8(
-      utf8_text.data(), static_cast<int>(utf8_text.size()), true, &hints,
-      best_effort ? CLD2::kCLDFlagBestEffort : 0, languages, percents, normalized, nullptr,
-      &text_bytes, &reliable, &valid_bytes);
+  CLD2::ExtDetectLanguageSummaryCheckUTF8(utf8_text.data(), static_cast<int>(utf8_text.size()),
+                                          true, &hints, best_effort ? CLD2::kCLDFlagBestEffort : 0,
+                                          languages, percents, normalized, nullptr, &text_bytes,
+                                          &reliable, &valid_bytes);
   for (int i = 0; i < 3; ++i) {
     if (languages[i] == CLD2::UNKNOWN_LANGUAGE || percents[i] <= 0) continue;
-    std::string code = CLD2::LanguageCode(languages[i]);
-    if (code == "zh-Hant") code = "zt";
-    scores.share[code] += percents[i] / 100.0;
+    scores.share[CountsFor(languages[i])] += percents[i] / 100.0;
   }
   scores.reliable = reliable && !scores.share.empty();
   return scores;
+}
+
+std::string Cld2FirstLanguage(std::string_view utf8_text) {
+  if (utf8_text.size() > INT_MAX) return {};
+  bool reliable = false;
+  CLD2::Language language =
+      CLD2::DetectLanguage(utf8_text.data(), static_cast<int>(utf8_text.size()), true, &reliable);
+  if (language == CLD2::UNKNOWN_LANGUAGE) return {};
+  std::string code = CLD2::LanguageCode(language);
+  return code == "zh-Hant" ? "zt" : code;
 }
 
 }  // namespace service::detect

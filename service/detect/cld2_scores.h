@@ -17,4 +17,8 @@ struct Cld2Scores {
 // threshold, where it would say nothing. Expects valid UTF-8 of plain text.
 Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort = false);
 
+// CLD2's own answer, as a caller of its plain interface gets it: its first language ("zt" for
+// Traditional Chinese, no relative counted for another), or "" for none.
+std::string Cld2FirstLanguage(std::string_view utf8_text);
+
 }  // namespace service::detect

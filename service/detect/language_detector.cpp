@@ -17,14 +17,11 @@ const std::vector<std::string> kLatinLanguages = {"en", "es", "fr", "it", "pt", 
 
 // How much CLD2's shares weigh against the words' evidence: a tie breaker, since on a short
 // line its statistics have too little to go on.
-constexpr double kCld2Weight = 0.05;
-// From this many bytes of words on, CLD2 settles the Latin-script languages on its own where it
-// says it is sure; the analysers weigh the shorter lines and those it is not sure of.
-constexpr std::size_t kCld2LongText = 48;
+constexpr double kCld2Weight = 0.15;
 // What a word no analyser knows says for a language without one.
 constexpr double kUnanalysedDiscount = 0.5;
 // The words an analyser looks up, from the start of the text: more only cost time.
-constexpr std::size_t kMaxAnalysedWords = 32;
+constexpr std::size_t kMaxAnalysedWords = 16;
 
 double Share(int part, int whole) { return whole == 0 ? 0 : static_cast<double>(part) / whole; }
 
@@ -166,16 +163,7 @@ Detection LanguageDetector::Detect(std::string_view text,
     return said == cld2.share.end() ? 0.0 : said->second;
   };
   double latin = Share(kLatinWeight * tally.latin, Weighed(tally));
-  bool cld2_settles = cld2.reliable && joined.size() >= kCld2LongText &&
-                      std::any_of(kLatinLanguages.begin(), kLatinLanguages.end(),
-                                  [&](const std::string& language) {
-                                    return Wanted(languages, language) && cld2_share(language) > 0;
-                                  });
-  if (latin > 0 && cld2_settles) {
-    for (const std::string& language : kLatinLanguages) {
-      evidence[language] += latin * cld2_share(language);
-    }
-  } else if (latin > 0) {
+  if (latin > 0) {
     std::vector<std::string> latin_words = LatinWords(words);
     if (latin_words.size() > kMaxAnalysedWords) latin_words.resize(kMaxAnalysedWords);
     for (const auto& [language, share] : WordEvidence(latin_words, languages)) {

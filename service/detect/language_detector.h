@@ -15,7 +15,7 @@
 namespace service::detect {
 
 struct Candidate {
-  std::string language;  // as the plug-in writes it: "fr", "zt"
+  std::string language;   // as the plug-in writes it: "fr", "zt"
   double confidence = 0;  // in (0, 1], to two decimals
 };
 

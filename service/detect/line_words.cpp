@@ -9,9 +9,7 @@ namespace service::detect {
 
 namespace {
 
-bool IsWordCharacter(UChar32 c) {
-  return u_isalpha(c) || (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0;
-}
+bool IsWordCharacter(UChar32 c) { return u_isalpha(c) || (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0; }
 
 bool IsApostrophe(UChar32 c) { return c == '\'' || c == 0x2019; }
 

@@ -9,9 +9,8 @@ namespace {
 constexpr std::string_view kAutoPrefix = "auto_";
 
 bool IsLanguageCode(std::string_view code) {
-  return code.size() == 2 && std::all_of(code.begin(), code.end(), [](char c) {
-           return c >= 'a' && c <= 'z';
-         });
+  return code.size() == 2 &&
+         std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; });
 }
 
 // "fr_en" is from "fr" to "en"; a code of another shape names no pair.

@@ -175,7 +175,7 @@ std::string MessagePage(std::string_view title, std::string_view message,
 
 std::string IndexPage(const std::vector<Route>& routes, std::string_view more) {
   std::string body = "<h1>Translation</h1>\n";
-  body += Form(FormState{&routes, "", ""});
+  body += Form(FormState{&routes, "", "", ""});
   body += "<h2>Language pairs</h2>\n";
   body += routes.empty() ? "<p>No language pair is available.</p>\n" : PairList(routes);
   body.append(more);

@@ -23,8 +23,8 @@ std::string TargetCodeList(const std::vector<Route>& routes) {
             "</code>: into " + EscapeHtml(detect::LanguageTitle(target)) + " from";
     const char* separator = " ";
     for (const Route* route : sources) {
-      list += separator + EscapeHtml(detect::LanguageTitle(route->code.substr(0, 2))) +
-              " (<code>" + EscapeHtml(route->code) + "</code>, " + EscapeHtml(route->engine) + ")";
+      list += separator + EscapeHtml(detect::LanguageTitle(route->code.substr(0, 2))) + " (<code>" +
+              EscapeHtml(route->code) + "</code>, " + EscapeHtml(route->engine) + ")";
       separator = ", ";
     }
     list += "</li>\n";

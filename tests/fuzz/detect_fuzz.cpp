@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Require(candidate.confidence <= detection.candidates[i - 1].confidence,
               "the most likely first");
     }
-    const auto& asked = candidates.empty() ? service::detect::LanguageDetector::Languages()
-                                           : candidates;
+    const auto& asked =
+        candidates.empty() ? service::detect::LanguageDetector::Languages() : candidates;
     Require(std::find(asked.begin(), asked.end(), candidate.language) != asked.end(),
             "only the languages asked for");
   }

@@ -75,7 +75,9 @@ TEST_P(LanguageDetectorTest, FindsTheLanguageOrSaysNone) {
     SCOPED_TRACE(detection.candidates[i].language);
     EXPECT_GT(detection.candidates[i].confidence, 0.0);
     EXPECT_LE(detection.candidates[i].confidence, 1.0);
-    if (i > 0) EXPECT_LE(detection.candidates[i].confidence, detection.candidates[i - 1].confidence);
+    if (i > 0) {
+      EXPECT_LE(detection.candidates[i].confidence, detection.candidates[i - 1].confidence);
+    }
   }
 }
 

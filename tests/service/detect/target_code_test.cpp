@@ -20,9 +20,9 @@ struct TargetCase {
   const char* name;
   const char* code;
   const char* text;
-  bool resolves;          // whether the code names a served target
-  const char* detected;   // "" for none
-  const char* pair;       // "" when the text comes back as typed
+  bool resolves;         // whether the code names a served target
+  const char* detected;  // "" for none
+  const char* pair;      // "" when the text comes back as typed
 };
 
 static const TargetCase kCases[] = {
