@@ -40,7 +40,6 @@ Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort) {
     if (languages[i] == CLD2::UNKNOWN_LANGUAGE || percents[i] <= 0) continue;
     scores.share[CountsFor(languages[i])] += percents[i] / 100.0;
   }
-  scores.reliable = reliable && !scores.share.empty();
   return scores;
 }
 

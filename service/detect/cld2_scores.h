@@ -9,7 +9,6 @@ namespace service::detect {
 
 struct Cld2Scores {
   std::map<std::string, double> share;  // by the plug-in's code ("zt" for Traditional Chinese)
-  bool reliable = false;                // CLD2's own verdict: enough text, one clear winner
 };
 
 // Up to three languages with their share of the text in [0, 1]; nothing where CLD2 finds no

@@ -81,7 +81,7 @@ std::vector<Candidate> Rank(const std::map<std::string, double>& scores) {
     double confidence = std::round(score / total * 100) / 100;
     if (confidence >= 0.01) ranked.push_back({language, std::min(confidence, 1.0)});
   }
-  // Most likely first; among equals the order of Languages(), which puts the most spoken first.
+  // Most likely first; among equals in the order of Languages().
   const std::vector<std::string>& order = LanguageDetector::Languages();
   auto position = [&](const std::string& code) {
     return std::find(order.begin(), order.end(), code) - order.begin();
@@ -117,8 +117,7 @@ std::vector<std::string> LanguageDetector::AnalysedLanguages() const {
 
 // What the words say of each Latin-script language: each word a language knows counts for it,
 // shared with the other languages that know it too, so "taxa", which only Portuguese knows,
-// weighs more than "de", which three languages know. A language without an analyser gets the
-// words that no analyser knows, at a discount: a name is unknown to every language as well.
+// weighs more than "de", which three languages know.
 std::map<std::string, double> LanguageDetector::WordEvidence(
     const std::vector<std::string>& words, const std::vector<std::string>& languages) const {
   std::map<std::string, double> evidence;
