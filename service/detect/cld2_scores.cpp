@@ -45,11 +45,15 @@ Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort) {
 
 std::string Cld2FirstLanguage(std::string_view utf8_text) {
   if (utf8_text.size() > INT_MAX) return {};
+  CLD2::Language languages[3];
+  int percents[3] = {0, 0, 0};
+  int text_bytes = 0;
   bool reliable = false;
-  CLD2::Language language =
-      CLD2::DetectLanguage(utf8_text.data(), static_cast<int>(utf8_text.size()), true, &reliable);
-  if (language == CLD2::UNKNOWN_LANGUAGE) return {};
-  std::string code = CLD2::LanguageCode(language);
+  // The first of the three: the summary's return value stands in for "unknown" with English.
+  CLD2::DetectLanguageSummary(utf8_text.data(), static_cast<int>(utf8_text.size()), true, languages,
+                              percents, &text_bytes, &reliable);
+  if (languages[0] == CLD2::UNKNOWN_LANGUAGE) return {};
+  std::string code = CLD2::LanguageCode(languages[0]);
   return code == "zh-Hant" ? "zt" : code;
 }
 
