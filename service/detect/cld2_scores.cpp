@@ -20,9 +20,8 @@ std::string CountsFor(CLD2::Language language) {
   return code;
 }
 
-}  // namespace
-
-Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort) {
+// CLD2's best effort at up to three languages, with an expected one.
+Cld2Scores Score(std::string_view utf8_text, int flags, CLD2::Language expected) {
   Cld2Scores scores;
   if (utf8_text.empty() || utf8_text.size() > INT_MAX) return scores;
   CLD2::Language languages[3];
@@ -31,16 +30,34 @@ Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort) {
   bool reliable = false;
   double normalized[3];
   int valid_bytes = 0;
-  CLD2::CLDHints hints = {nullptr, nullptr, CLD2::UNKNOWN_ENCODING, CLD2::UNKNOWN_LANGUAGE};
+  CLD2::CLDHints hints = {nullptr, nullptr, CLD2::UNKNOWN_ENCODING, expected};
   CLD2::ExtDetectLanguageSummaryCheckUTF8(utf8_text.data(), static_cast<int>(utf8_text.size()),
-                                          true, &hints, best_effort ? CLD2::kCLDFlagBestEffort : 0,
-                                          languages, percents, normalized, nullptr, &text_bytes,
-                                          &reliable, &valid_bytes);
+                                          true, &hints, flags, languages, percents, normalized,
+                                          nullptr, &text_bytes, &reliable, &valid_bytes);
   for (int i = 0; i < 3; ++i) {
     if (languages[i] == CLD2::UNKNOWN_LANGUAGE || percents[i] <= 0) continue;
     scores.share[CountsFor(languages[i])] += percents[i] / 100.0;
   }
   return scores;
+}
+
+}  // namespace
+
+Cld2Scores ScoreWithCld2(std::string_view utf8_text, bool best_effort) {
+  return Score(utf8_text, best_effort ? CLD2::kCLDFlagBestEffort : 0, CLD2::UNKNOWN_LANGUAGE);
+}
+
+double HintedShare(std::string_view utf8_text, const std::string& code) {
+  static const std::pair<const char*, CLD2::Language> kLanguages[] = {
+      {"en", CLD2::ENGLISH},    {"es", CLD2::SPANISH}, {"fr", CLD2::FRENCH}, {"it", CLD2::ITALIAN},
+      {"pt", CLD2::PORTUGUESE}, {"de", CLD2::GERMAN},  {"nl", CLD2::DUTCH}};
+  for (const auto& [name, language] : kLanguages) {
+    if (code != name) continue;
+    Cld2Scores scores = Score(utf8_text, CLD2::kCLDFlagBestEffort, language);
+    auto found = scores.share.find(code);
+    return found == scores.share.end() ? 0 : found->second;
+  }
+  return 0;
 }
 
 std::string Cld2FirstLanguage(std::string_view utf8_text) {
