@@ -4,6 +4,7 @@
 #include "service/cache/cache_options.h"
 #include "service/cache/shared_state.h"
 #include "service/cache/translation_cache.h"
+#include "service/detect/language_detector.h"
 #include "service/engine/apertium/apertium_engine.h"
 #include "service/engine/router.h"
 #include "service/engine/upstream/upstream_option.h"
@@ -34,7 +35,7 @@ namespace {
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
     "                           [--upstream KIND=URL[,key-file=PATH]]... [--start-seconds N]\n"
-    "                           [--cache-mib N] [--shared-state redis://HOST:PORT]\n"
+    "                           [--no-detect] [--cache-mib N] [--shared-state redis://HOST:PORT]\n"
     "                           [--cache-days N]\n"
     "                           [--rate-limit N] [--char-limit N] [--trust-proxy ADDR,...]\n"
     "                           [--metrics-token-file PATH]\n"
@@ -46,6 +47,8 @@ const char kUsage[] =
     "                      holds the API key) or apy=URL (Apertium-APy)\n"
     "  --start-seconds N   how long a pipeline may take to load its dictionaries before its\n"
     "                      pairs are left out (default %d; more on a slow or emulated machine)\n"
+    "  --no-detect         no language detection: no codes that name only the target\n"
+    "                      (en, auto_en), no /detect\n"
     "%s"
     "  --rate-limit N      at most N translations per minute per client, then 429 with\n"
     "                      Retry-After (default 0: no limit)\n"
@@ -137,6 +140,7 @@ int main(int argc, char** argv) {
   std::vector<service::upstream::UpstreamOption> upstreams;
   GuardOptions guards;
   service::cache::CacheOptions cache_options;
+  bool detect = true;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (service::cache::IsCacheOption(argument)) {
@@ -146,6 +150,10 @@ int main(int argc, char** argv) {
       continue;
     }
     if (argument == "--help" || argument == "-h") return PrintUsage(stdout, 0);
+    if (argument == "--no-detect") {
+      detect = false;
+      continue;
+    }
     if (argument == "--version") {
       std::printf("translation-service %s\n", MIRELSKAN_VERSION);
       return 0;
@@ -235,7 +243,16 @@ int main(int argc, char** argv) {
       return service::metrics::CacheStats{stats.hits, stats.misses, stats.bytes};
     };
     service::metrics::ServiceMetrics metrics(std::move(sources));
-    service::HttpOptions http_options{&cache, &limits, &metrics, metrics_token};
+    // Loaded once, before the first request, and shared by all of them.
+    std::unique_ptr<service::detect::LanguageDetector> detector;
+    if (detect) {
+      detector = std::make_unique<service::detect::LanguageDetector>();
+      std::string analysed;
+      for (const auto& language : detector->AnalysedLanguages()) analysed += " " + language;
+      service::LogLine("language detection with the analysers of" +
+                       (analysed.empty() ? std::string(" no language") : analysed));
+    }
+    service::HttpOptions http_options{&cache, detector.get(), &limits, &metrics, metrics_token};
     service::HttpService http(router, std::move(socket), *address, std::move(http_options));
     if (shared) service::LogLine("sharing state through " + RedisUrl(*cache_options.shared));
     std::vector<service::Route> routes = router.Routes();

@@ -1,5 +1,6 @@
-// What an operator turns on besides translating: remembered answers, limits per client and the
-// metrics. Each part is off when null or empty, and must outlive the HttpService that uses it.
+// What an operator turns on besides translating: remembered answers, the language detection,
+// limits per client and the metrics. Each part is off when null or empty, and must outlive the
+// HttpService that uses it.
 #pragma once
 
 #include <string>
@@ -8,6 +9,9 @@ namespace service {
 
 namespace cache {
 class TranslationCache;
+}
+namespace detect {
+class LanguageDetector;
 }
 namespace limits {
 class ClientLimits;
@@ -19,6 +23,8 @@ class ServiceMetrics;
 struct HttpOptions {
   // Answers the texts it remembers without an engine, and remembers what the engines answer.
   cache::TranslationCache* cache = nullptr;
+  // Takes the codes that name only the target, and answers /detect.
+  const detect::LanguageDetector* detector = nullptr;
   limits::ClientLimits* limits = nullptr;
   // Counts every answered request; GET /metrics shows it, and is a 404 without it.
   metrics::ServiceMetrics* metrics = nullptr;

@@ -1,5 +1,6 @@
 #include "http_service.h"
 
+#include "detect_route.h"
 #include "form_query.h"
 #include "http_config.h"
 #include "request_summary.h"
@@ -31,6 +32,9 @@ struct ConnectionState {
   std::string target;
   Clock::time_point start;
   bool headers_read = false;
+  bool reads_form = false;  // a POST whose form body is kept, up to kMaxFormBody
+  bool too_long = false;    // the form passed kMaxFormBody: the rest is read and dropped
+  std::string body;
 };
 
 struct ResponseDeleter {
@@ -107,6 +111,12 @@ bool Answerable(const char* method) {
          std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
 }
 
+// The one POST the service reads: a form sent to /detect.
+bool ReadsForm(const char* method, std::string_view target, bool detects) {
+  return detects && std::strcmp(method, MHD_HTTP_METHOD_POST) == 0 &&
+         TargetPath(target) == "/detect";
+}
+
 }  // namespace
 
 // The library's C callbacks. None lets an exception out: a failure closes the connection.
@@ -133,33 +143,54 @@ struct HttpService::Callbacks {
     }
     state->start = Clock::now();
     state->headers_read = false;
+    state->reads_form = false;
+    state->too_long = false;
+    state->body.clear();
     return state;
   }
 
   static MHD_Result Access(void* self, MHD_Connection* connection, const char*, const char* method,
-                           const char* version, const char*, size_t* upload_size,
+                           const char* version, const char* upload, size_t* upload_size,
                            void** request_context) {
     auto* state = static_cast<ConnectionState*>(*request_context);
     if (!state) return MHD_NO;
+    const HttpService& service = *static_cast<HttpService*>(self);
     if (!state->headers_read) {
       state->headers_read = true;
       // A GET may carry a body: it is read and dropped below before the answer, so that it
-      // cannot be taken for the next request. Other methods are refused at once.
-      if (Answerable(method)) return MHD_YES;
+      // cannot be taken for the next request. A form POST to /detect is read, up to a bound.
+      // Other methods are refused at once.
+      state->reads_form = ReadsForm(method, state->target, service.options_.detector != nullptr);
+      if (Answerable(method) || state->reads_form) return MHD_YES;
     }
     if (*upload_size != 0) {
+      std::size_t size = *upload_size;
       *upload_size = 0;
+      if (!state->reads_form || state->too_long) return MHD_YES;
+      // Past the bound the rest is read and dropped, as a GET's body is, and the answer says
+      // why: a client that is still sending would miss an answer sent before it is done.
+      if (state->body.size() + size > kMaxFormBody) {
+        state->too_long = true;
+        state->body.clear();
+        return MHD_YES;
+      }
+      try {
+        state->body.append(upload, size);
+      } catch (...) {
+        return MHD_NO;
+      }
       return MHD_YES;
     }
     try {
-      const HttpService& service = *static_cast<HttpService*>(self);
       const HttpOptions& options = service.options_;
       std::string client = options.limits ? ClientOf(connection, *options.limits) : "";
       RequestHeaders headers;
       headers.accept = Header(connection, MHD_HTTP_HEADER_ACCEPT);
       headers.authorization = Header(connection, MHD_HTTP_HEADER_AUTHORIZATION);
       headers.client = client;
-      Answer answer = AnswerRequest(service.router_, options, method, state->target, headers);
+      Answer answer = state->too_long ? DetectBodyTooLong()
+                                      : AnswerRequest(service.router_, options, method,
+                                                      state->target, headers, state->body);
       // HTTP/1.0 clients such as WinINet pool a connection that is not plainly closed.
       if (std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0) answer.close = true;
       MHD_Result queued = Queue(connection, answer);

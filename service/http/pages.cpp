@@ -149,7 +149,11 @@ bool IsBlank(std::string_view text) {
 }
 
 std::string ResultPage(std::string_view escaped_translation, const FormState& form) {
-  std::string body = "<h1>Translation</h1>\n<table><tr>";
+  std::string body = "<h1>Translation</h1>\n";
+  if (!form.detected.empty()) {
+    body += "<p class=detected>Detected: " + EscapeHtml(form.detected) + "</p>\n";
+  }
+  body += "<table><tr>";
   body.append(kTranslationStartMarker)
       .append(escaped_translation)
       .append(kTranslationEndMarker)
@@ -169,11 +173,12 @@ std::string MessagePage(std::string_view title, std::string_view message,
   return Document(title, body);
 }
 
-std::string IndexPage(const std::vector<Route>& routes) {
+std::string IndexPage(const std::vector<Route>& routes, std::string_view more) {
   std::string body = "<h1>Translation</h1>\n";
-  body += Form(FormState{&routes, "", ""});
+  body += Form(FormState{&routes, "", "", ""});
   body += "<h2>Language pairs</h2>\n";
   body += routes.empty() ? "<p>No language pair is available.</p>\n" : PairList(routes);
+  body.append(more);
   return Document("Translation", body + HelpTextCodeTable(routes));
 }
 

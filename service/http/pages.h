@@ -32,6 +32,7 @@ struct FormState {
   const std::vector<Route>* routes = nullptr;
   std::string_view text;
   std::string_view code;
+  std::string_view detected;  // the language found for a code that names only the target
 };
 
 // A page with the (escaped) translation between the markers, then the form again; a blank text
@@ -44,8 +45,8 @@ std::string MessagePage(std::string_view title, std::string_view message,
                         const std::vector<Route>& routes);
 
 // The form that submits to /tr, and which engine serves each of the plug-in's language codes
-// and each other code offered.
-std::string IndexPage(const std::vector<Route>& routes);
+// and each other code offered; `more` (HTML) goes after the pairs.
+std::string IndexPage(const std::vector<Route>& routes, std::string_view more = {});
 
 // Whether a text holds nothing to translate.
 bool IsBlank(std::string_view text);

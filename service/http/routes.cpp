@@ -1,15 +1,18 @@
 #include "routes.h"
 
+#include "detect_route.h"
 #include "form_query.h"
 #include "guards.h"
 #include "health.h"
 #include "http_config.h"
 #include "pages.h"
 #include "service/cache/translation_cache.h"
+#include "service/detect/target_code.h"
 #include "service/limits/client_limits.h"
 #include "service/metrics/service_metrics.h"
 #include "service/text/protected_spans.h"
 #include "service/text/text_encoding.h"
+#include "target_code_list.h"
 
 #include <algorithm>
 #include <optional>
@@ -69,6 +72,13 @@ std::optional<std::string> TranslateText(const Router& router, cache::Translatio
   return std::move(translation.text);
 }
 
+Answer AsTyped(std::string_view text, const FormState& form, bool for_browser, bool utf8) {
+  Answer answer =
+      Respond(200, ResultPage(for_browser ? EscapeTranslation(text) : GuardEndMarker(text), form));
+  answer.charset = utf8 ? "UTF-8" : "windows-1252";
+  return answer;
+}
+
 Answer Translate(const Router& router, const HttpOptions& options, std::string_view query,
                  bool for_browser) {
   auto text = FormField(query, WIRE_TEXT_FIELD);
@@ -88,26 +98,38 @@ Answer Translate(const Router& router, const HttpOptions& options, std::string_v
           RefuseLongText(options, utf8 ? limits::CountCharacters(*text) : text->size())) {
     return std::move(*refused);
   }
-  if (!router.Find(*code)) {
+  std::string utf8_text = utf8 ? *text : Windows1252ToUtf8(*text);
+  // A code that names only the target goes through the pair of the language detected.
+  std::string pair = *code, detected;
+  if (options.detector && !router.Find(pair)) {
+    if (auto resolution = detect::ResolveTargetOnly(router, *options.detector, pair, utf8_text)) {
+      if (resolution->detection.language && for_browser) {
+        detected = detect::LanguageTitle(*resolution->detection.language);
+      }
+      pair = resolution->code;
+      if (pair.empty()) {  // already in the target language, or no language at all
+        std::vector<Route> routes = router.Routes();
+        return AsTyped(*text, FormState{&routes, *text, *code, detected}, for_browser, utf8);
+      }
+    }
+  }
+  if (!router.Find(pair)) {
     return Respond(404,
                    MessagePage("Language pair not available",
                                "This service cannot translate the language pair \"" + *code + "\".",
                                router.Routes()));
   }
   std::vector<Route> routes = router.Routes();
-  FormState form{&routes, *text, *code};
+  FormState form{&routes, *text, *code, detected};
   std::string result = *text;  // a blank text stays as it is
   Answer answered;
   if (!IsBlank(*text)) {
     Answer refusal;
-    auto translation = TranslateText(router, options.cache, *code,
-                                     utf8 ? *text : Windows1252ToUtf8(*text), &refusal, &answered);
+    auto translation = TranslateText(router, options.cache, pair, utf8_text, &refusal, &answered);
     if (!translation) return refusal;
     result = utf8 ? *translation : Utf8ToWindows1252(*translation);
   }
-  Answer answer = Respond(
-      200, ResultPage(for_browser ? EscapeTranslation(result) : GuardEndMarker(result), form));
-  answer.charset = utf8 ? "UTF-8" : "windows-1252";
+  Answer answer = AsTyped(result, form, for_browser, utf8);
   answer.engine = std::move(answered.engine);
   answer.translation = answered.translation;
   return answer;
@@ -127,16 +149,25 @@ Answer Health(const Router& router) {
 }  // namespace
 
 Answer AnswerRequest(const Router& router, const HttpOptions& options, std::string_view method,
-                     std::string_view target, const RequestHeaders& headers) {
+                     std::string_view target, const RequestHeaders& headers,
+                     std::string_view body) {
+  if (target.size() > kMaxTargetLength) return TargetTooLong();
+  std::string_view path = TargetPath(target);
+  bool detects = options.detector && path == "/detect";
+  if (detects && (method == "POST" || method == "GET" || method == "HEAD")) {
+    if (auto refused = RefuseOverRate(options, headers.client)) return std::move(*refused);
+    return DetectLanguage(router, *options.detector, method == "POST" ? body : TargetQuery(target));
+  }
   if (method != "GET" && method != "HEAD") {
     Answer answer = Respond(
         405, MessagePage("Method not allowed", "This service answers GET requests only.", {}));
     answer.allow = "GET, HEAD";
     return answer;
   }
-  if (target.size() > kMaxTargetLength) return TargetTooLong();
-  std::string_view path = TargetPath(target);
-  if (path == "/") return Respond(200, IndexPage(router.Routes()));
+  if (path == "/") {
+    std::vector<Route> routes = router.Routes();
+    return Respond(200, IndexPage(routes, options.detector ? TargetCodeList(routes) : ""));
+  }
   bool for_browser = headers.accept.find("text/html") != std::string_view::npos;
   if (path == WIRE_TRANSLATION_PATH) {
     if (auto refused = RefuseOverRate(options, headers.client)) return std::move(*refused);

@@ -1,6 +1,6 @@
 // What the service answers, apart from how HTTP carries it: GET /tr translates, GET / shows the
-// form, GET /health tells each engine's state, GET /metrics counts, everything else is explained
-// on a page of its own.
+// form, GET /health tells each engine's state, GET /metrics counts, GET or POST /detect tells a
+// text's language, everything else is explained on a page of its own.
 #pragma once
 
 #include "http_options.h"
@@ -37,9 +37,12 @@ struct RequestHeaders {
 };
 
 // `target` as it stood in the request line: escapes, '+' and raw bytes as sent. Translations
-// (and only they) count against the client's limits.
+// and detections (and only they) count against the client's limits. With a detector in
+// `options`, /tr also takes the codes that name only the target ("en", "auto_en") and /detect
+// answers, its POST with the form `body`.
 Answer AnswerRequest(const Router& router, const HttpOptions& options, std::string_view method,
-                     std::string_view target, const RequestHeaders& headers);
+                     std::string_view target, const RequestHeaders& headers,
+                     std::string_view body = {});
 
 // The same with every option off.
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,

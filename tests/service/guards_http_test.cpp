@@ -46,7 +46,8 @@ class GuardedServiceTest : public ::testing::Test {
     metrics_ = std::make_unique<service::metrics::ServiceMetrics>(std::move(sources));
 
     service_ = std::make_unique<RunningService>(
-        std::move(engines), service::HttpOptions{nullptr, limits_.get(), metrics_.get(), kToken});
+        std::move(engines),
+        service::HttpOptions{nullptr, nullptr, limits_.get(), metrics_.get(), kToken});
   }
   void TearDown() override { service_.reset(); }
 

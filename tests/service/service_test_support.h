@@ -22,7 +22,7 @@ namespace service_test {
 
 class RunningService {
  public:
-  // Serves through a router over `engines`, in priority order.
+  // Serves through a router over `engines`, in priority order, with what `options` turns on.
   explicit RunningService(std::vector<std::unique_ptr<service::Engine>> engines,
                           service::HttpOptions options = {});
   ~RunningService();

@@ -1,0 +1,37 @@
+// One language's dictionary as its Apertium pair's analyser knows it, read once through
+// lttoolbox and asked from any thread.
+#pragma once
+
+#include <lttoolbox/ustring.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class FSTProcessor;
+
+namespace service::detect {
+
+class WordAnalyser {
+ public:
+  // Loads an `.automorf.bin` file. Throws std::runtime_error when it cannot be read.
+  explicit WordAnalyser(const std::string& automorf_path);
+  WordAnalyser(const WordAnalyser&) = delete;
+  WordAnalyser& operator=(const WordAnalyser&) = delete;
+  ~WordAnalyser();
+
+  // For each word (letters and inner apostrophes, UTF-8), whether the analyser finds every part
+  // of it ("l'homme" is "l'" and "homme"), as a capitalised or upper-case word too. Safe to call
+  // from many threads; one at a time inside, as the library promises nothing more.
+  std::vector<bool> Known(const std::vector<std::string>& words) const;
+
+ private:
+  bool Finds(const UString& form) const;
+  bool KnowsWord(const UString& word) const;
+
+  mutable std::mutex mutex_;
+  std::unique_ptr<FSTProcessor> processor_;
+};
+
+}  // namespace service::detect
