@@ -24,13 +24,14 @@ namespace {
 
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
-    "                           [--upstream KIND=URL[,key-file=PATH]]...\n"
+    "                           [--upstream KIND=URL[,key-file=PATH|,key-credential=NAME]]...\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
     "  --modes DIR         the Apertium modes to look for pairs in (default %s)\n"
     "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n"
     "  --upstream KIND=URL a server that translates the codes Apertium does not reach, tried\n"
     "                      in the order given: libretranslate=URL[,key-file=PATH] (the file\n"
-    "                      holds the API key) or apy=URL (Apertium-APy)\n"
+    "                      holds the API key; key-credential=NAME: the systemd credential\n"
+    "                      NAME holds it) or apy=URL (Apertium-APy)\n"
     "  --help, --version   show this text, or the version, and exit\n";
 
 std::vector<std::string> SplitCodes(const std::string& list) {

@@ -11,7 +11,7 @@ fi
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR=$root cmake --install "$build" >/dev/null || { echo "cmake --install failed"; exit 1; }
-unit=$(find "$root" -name translation-service.service -path '*/lib/systemd/system/*')
+unit=$(find "$root" -name mirelskan-translation-service.service -path '*/lib/systemd/system/*')
 [ -n "$unit" ] || { echo "no unit installed under lib/systemd/system"; exit 1; }
 binary=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
 "$root$binary" --version | grep -q '^translation-service ' ||
