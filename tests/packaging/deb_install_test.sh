@@ -24,6 +24,9 @@ fail() {
   exit 1
 }
 
+# Progress with the seconds since the start, which show where a slow run spends them.
+say() { echo "[${SECONDS}s] $*"; }
+
 # Runs inside the private network namespace: the service from the root, as the unit starts
 # it, then the requests, then the stop.
 if [ "${1:-}" = --in-netns ]; then
@@ -59,13 +62,18 @@ deb=$(realpath "$1")
 ready=$(realpath "$2")
 here=$(dirname "$(realpath "$0")")
 [ "$(id -u)" -eq 0 ] || { echo "needs root for chroot, mounts and network namespaces"; exit 77; }
+# In a mount namespace of its own, the test's mounts go when it ends, even when it is killed.
+if [ -z "${DEB_INSTALL_TEST_OWN_MOUNTS:-}" ]; then
+  DEB_INSTALL_TEST_OWN_MOUNTS=1 exec unshare -m --propagation private "$0" "$@"
+fi
 [ -f "$deb" ] || fail "no package at $deb: cmake --build --preset linux --target package"
 for tool in debootstrap unshare ip curl chroot dpkg-deb python3; do
   command -v $tool >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
 done
 
 base=$("$here/debian_root.sh") || fail "could not make the Debian 12 root"
-archives=$(dirname "$base")/archives
+say "Debian 12 root: $base"
+archives=$(dirname "$base")/deb-archives
 work=$(mktemp -d)
 root=$work/root
 cleanup() {
@@ -73,12 +81,18 @@ cleanup() {
   # Downloads are kept for the next run; the root is not.
   mkdir -p "$archives"
   cp -n "$root"/var/cache/apt/archives/*.deb "$archives"/ 2>/dev/null
+  umount "$work" 2>/dev/null
   rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
+# In memory: copying the root and throwing it away cost seconds on a disk others are using.
+mount -t tmpfs -o size=4g,mode=0755 mirelskan-deb-test "$work" || fail "cannot mount a tmpfs"
 cp -a "$base" "$root" || fail "cannot copy $base"
 cp --dereference /etc/resolv.conf "$root/etc/resolv.conf"
 cp -n "$archives"/*.deb "$root/var/cache/apt/archives/" 2>/dev/null
+# The copy is thrown away after the run: dpkg need not wait for each file to reach the disk.
+echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/test-unsafe-io"
+say "copied the root"
 mount -t proc proc "$root/proc" || fail "cannot mount /proc in the root"
 
 in_root() {
@@ -95,7 +109,7 @@ apt_in_root() {
 cp "$deb" "$root/tmp/"
 package=/tmp/$(basename "$deb")
 apt_in_root install "$package"
-echo "installed $(in_root dpkg-query -W -f='${Package} ${Version}' $name)"
+say "installed $(in_root dpkg-query -W -f='${Package} ${Version}' $name)"
 
 # What the package put in place, and the enable link its postinst made without systemd.
 for path in /usr/bin/translation-service /lib/systemd/system/$unit $options \
@@ -114,6 +128,7 @@ environment_file=$(sed -n 's/^EnvironmentFile=-\{0,1\}//p' "$unit_file")
 exec_start=$(sed -n 's/^ExecStart=//p' "$unit_file")
 [ "$environment_file" = "$options" ] || fail "the unit reads '$environment_file', not $options"
 sed -i "s|^TRANSLATION_SERVICE_OPTIONS=.*|$edited|" "$root$options"
+say "starting the service as its unit does, in a private network namespace"
 unshare -n "$0" --in-netns "$root" "$ready" "$environment_file" "$exec_start" ||
   fail "the service as the unit starts it"
 
@@ -128,7 +143,7 @@ apt_in_root install /tmp/upgrade.deb
   fail "the upgrade was not installed"
 grep -qxF "$edited" "$root$options" || fail "the upgrade lost the edit of $options"
 [ -z "$(find "$root/etc/default" -name "$name.dpkg-*")" ] || fail "dpkg left a .dpkg-* copy"
-echo "upgraded to $version+upgrade1; $options kept as edited"
+say "upgraded to $version+upgrade1; $options kept as edited"
 
 # A removal takes the program and the unit, keeps the options and the enable state, and masks
 # the unit; a purge takes the rest.
@@ -150,4 +165,4 @@ in_root dpkg-query -W -f='${Status}' $name 2>/dev/null | grep -q "installed" &&
   fail "dpkg still lists $name as installed"
 mentions=$(grep -rl mirelskan "$root/etc" "$root/var/lib/systemd" 2>/dev/null)
 [ -z "$mentions" ] || fail "files that still name the package after the purge: $mentions"
-echo "removed and purged: nothing of $name left"
+say "removed and purged: nothing of $name left"

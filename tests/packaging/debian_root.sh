@@ -39,7 +39,7 @@ if [ -d "$root" ]; then
 fi
 
 mkdir -p "$cache"
-building=$(mktemp -d "$cache/building.XXXXXX")
+building=$(mktemp -d "$cache/deb-root-building.XXXXXX")
 trap 'rm -rf --one-file-system "$building"' EXIT
 say "building $root from $mirror (first run only)"
 debootstrap --variant=minbase "$suite" "$building/root" "$mirror" >"$building/log" 2>&1 || {
@@ -61,5 +61,6 @@ chroot "$building/root" apt-get -q update >"$building/log" 2>&1 || {
 chroot "$building/root" apt-get clean
 mv "$building/root" "$root"
 # Roots of older recipes are no use any more.
-find "$cache" -maxdepth 1 -name 'deb-root-*' ! -path "$root" -exec rm -rf --one-file-system {} +
+find "$cache" -maxdepth 1 -name "deb-root-*" ! -name "deb-root-building.*" ! -path "$root" \
+  -exec rm -rf --one-file-system {} +
 echo "$root"
