@@ -17,12 +17,16 @@ export WINEPREFIX="${WINEPREFIX:-$here/build/$WINEARCH/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
-if [ ! -f "$WINEPREFIX/.mirelskan-ready" ]; then
+# A program that crashes must end at once with its backtrace on stderr: Wine's crash dialog would
+# wait for a click that never comes.
+if [ ! -f "$WINEPREFIX/.mirelskan-ready-2" ]; then
   mkdir -p "$WINEPREFIX"
   "$WINELOADER" wineboot --init >/dev/null 2>&1
   "$WINELOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    >/dev/null 2>&1
   /usr/lib/wine/wineserver -w
-  touch "$WINEPREFIX/.mirelskan-ready"
+  touch "$WINEPREFIX/.mirelskan-ready-2"
 fi
 
 exec "$WINELOADER" "$@"

@@ -22,4 +22,4 @@ done
 [ ${#commands[@]} -gt 0 ] || commands=("/xtrn fr_en Un petit test de traduction")
 runs=()
 for command in "${commands[@]}"; do runs+=(--run "$command"); done
-exec "$(dirname "$0")/run-console.sh" "${runs[@]}"
+exec "$(dirname "$0")/run-console.sh" --vm-when-needed "${runs[@]}"

@@ -18,7 +18,7 @@ packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-de
 # Its recommends would add about 700 MB of i386 libraries (sound, graphics, printing) that the
 # tests never load.
 win32_loader="wine32:i386"
-win32_skipped="the 32-bit Wine tests will report skipped, and the demo runs the 64-bit DLL"
+win32_skipped="the 32-bit Wine tests and the demo will run in an emulated guest"
 retry_wait=10
 
 say() { echo "install-deps: $*"; }

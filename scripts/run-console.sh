@@ -2,29 +2,51 @@
 # What the demo and the chat prompt share: installs what is missing, builds the plug-in, its host
 # and the translation service, starts the service on localhost:80 in a private network namespace
 # and runs scripts/plugin_console.py there, with the shipped 32-bit DLL in the 32-bit plugin-host
-# under Wine's 32-bit loader (the 64-bit build where this machine cannot execute 32-bit code, and
-# it says so). Its arguments go to the console.
+# under Wine's 32-bit loader. Where this machine cannot run that loader, it runs it in the emulated
+# guest (scripts/guest/) with --vm, or with --vm-when-needed; otherwise the 64-bit build here, and
+# says so. Its other arguments go to the console.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ -z "${MIRELSKAN_IN_NETNS:-}" ]; then
-  ./scripts/install-deps.sh >&2
-  export WINEARCH=win32
-  runnable=0
+# Why the 32-bit DLL cannot run on this machine, or nothing when it can.
+win32_refusal() {
+  local why runnable=0
   why=$(python3 tests/wine/runnable.py /usr/lib/wine/wine) || runnable=$?
-  if [ $runnable -eq 77 ]; then
-    echo "running the 64-bit DLL, not the 32-bit one users get: ${why#skipped: }" >&2
-    WINEARCH=win64
-  elif [ $runnable -ne 0 ]; then
-    echo "$why" >&2
-    exit 1
-  fi
-  for preset in linux "$WINEARCH"; do
+  case $runnable in
+    0) ;;
+    77) echo "${why#skipped: }" ;;
+    *) echo "Wine's 32-bit loader (wine32:i386) is not installed" ;;
+  esac
+}
+
+build_presets() {
+  local preset
+  for preset in "$@"; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" >/dev/null
   done
-  exec tests/wine/in-netns.sh "$0" "$@"
+}
+
+if [ -z "${MIRELSKAN_IN_NETNS:-}" ] && [ -z "${MIRELSKAN_IN_GUEST:-}" ]; then
+  vm=""
+  case "${1:-}" in --vm | --vm-when-needed) vm=$1; shift ;; esac
+  ./scripts/install-deps.sh >&2
+  export WINEARCH=win32
+  why=$(win32_refusal)
+  if [ -n "$why" ] || [ "$vm" = --vm ]; then
+    if [ -n "$vm" ]; then
+      echo "running the 32-bit DLL in the emulated guest: ${why:-asked for with --vm}" >&2
+      build_presets linux win32
+      exec scripts/guest/run-in-guest.sh --program build/linux/translation-service -- \
+        env MIRELSKAN_IN_GUEST=1 WINEARCH=win32 scripts/run-console.sh "$@"
+    fi
+    echo "running the 64-bit DLL, not the 32-bit one users get: $why (--vm runs it in an" \
+      "emulated guest)" >&2
+    WINEARCH=win64
+  fi
+  build_presets linux "$WINEARCH"
 fi
+[ -n "${MIRELSKAN_IN_NETNS:-}" ] || exec tests/wine/in-netns.sh "$0" "$@"
 
 build="build/$WINEARCH"
 # Only this build's Wine server, and one started inside the namespace, whose sockets it opens.
@@ -40,9 +62,12 @@ stop() {
 }
 trap stop EXIT
 service_log=$(mktemp)
-build/linux/translation-service --listen localhost:80 2>"$service_log" &
+# Emulated, the pipelines take minutes rather than seconds to load their dictionaries.
+build/linux/translation-service --listen localhost:80 ${MIRELSKAN_IN_GUEST:+--start-seconds 300} \
+  2>"$service_log" &
 service=$!
-python3 scripts/service_ready.py http://localhost:80 --pid $service >/dev/null || {
+python3 scripts/service_ready.py http://localhost:80 --pid $service \
+  ${MIRELSKAN_IN_GUEST:+--seconds 400} >/dev/null || {
   echo "the translation service did not start:" >&2; cat "$service_log" >&2; exit 1; }
 
 echo "running $build/Mirelskan Plugin.dll ($WINEARCH) in $build/plugin-host.exe" >&2

@@ -13,10 +13,12 @@
 #include <signal.h>
 #include <systemd/sd-daemon.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@ namespace {
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
     "                           [--upstream KIND=URL[,key-file=PATH|,key-credential=NAME]]...\n"
+    "                           [--start-seconds N]\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
     "  --modes DIR         the Apertium modes to look for pairs in (default %s)\n"
     "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n"
@@ -32,6 +35,8 @@ const char kUsage[] =
     "                      in the order given: libretranslate=URL[,key-file=PATH] (the file\n"
     "                      holds the API key; key-credential=NAME: the systemd credential\n"
     "                      NAME holds it) or apy=URL (Apertium-APy)\n"
+    "  --start-seconds N   how long a pipeline may take to load its dictionaries before its\n"
+    "                      pairs are left out (default %d; more on a slow or emulated machine)\n"
     "  --help, --version   show this text, or the version, and exit\n";
 
 std::vector<std::string> SplitCodes(const std::string& list) {
@@ -46,8 +51,19 @@ std::vector<std::string> SplitCodes(const std::string& list) {
   return codes;
 }
 
+std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text) {
+  if (text.empty() || text.size() > 4 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  int seconds = std::stoi(text);
+  if (seconds < 1 || seconds > 3600) return std::nullopt;
+  return std::chrono::seconds(seconds);
+}
+
 int PrintUsage(FILE* stream, int status) {
-  std::fprintf(stream, kUsage, service::kDefaultListen, service::kDefaultModesDir);
+  std::fprintf(stream, kUsage, service::kDefaultListen, service::kDefaultModesDir,
+               static_cast<int>(service::kStartupTimeout.count() / 1000));
   return status;
 }
 
@@ -70,7 +86,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (argument != "--listen" && argument != "--modes" && argument != "--pairs" &&
-        argument != "--upstream") {
+        argument != "--upstream" && argument != "--start-seconds") {
       return BadCommandLine("unknown option " + argument);
     }
     if (i + 1 >= argc) return BadCommandLine(argument + " needs a value");
@@ -79,6 +95,10 @@ int main(int argc, char** argv) {
       listen = value;
     } else if (argument == "--modes") {
       options.modes_dir = value;
+    } else if (argument == "--start-seconds") {
+      auto seconds = ParseSeconds(value);
+      if (!seconds) return BadCommandLine("--start-seconds takes a whole number from 1 to 3600");
+      options.startup_timeout = *seconds;
     } else if (argument == "--upstream") {
       std::string problem;
       auto upstream = service::upstream::ParseUpstreamOption(value, &problem);

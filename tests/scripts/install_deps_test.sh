@@ -63,7 +63,7 @@ SKEWED=yes REMOVES=wine64
 run_case
 check would-remove "exits 0" [ "$status" -eq 0 ]
 check would-remove "refuses in one line" has "$said" \
-  "not installing wine32:i386: apt would remove wine64; the 32-bit Wine tests will report skipped"
+  "not installing wine32:i386: apt would remove wine64; the 32-bit Wine tests and the demo will run in an emulated guest"
 check would-remove "runs only the simulation of the second way" \
   [ "$(grep -c -- --allow-downgrades <<<"$ran")" -eq 1 ]
 
@@ -72,7 +72,7 @@ PROBE=$kernel_refuses
 run_case
 check no-i386-kernel "exits 0" [ "$status" -eq 0 ]
 check no-i386-kernel "runs no apt-get or dpkg" [ -z "$ran" ]
-check no-i386-kernel "says why in one line" [ "$said" = "install-deps: not installing wine32:i386: this kernel does not run i386 code (Exec format error); the 32-bit Wine tests will report skipped, and the demo runs the 64-bit DLL" ]
+check no-i386-kernel "says why in one line" [ "$said" = "install-deps: not installing wine32:i386: this kernel does not run i386 code (Exec format error); the 32-bit Wine tests and the demo will run in an emulated guest" ]
 
 reset_case
 NEVER=apertium-es-pt PROBE=$kernel_refuses ABSENT="cmake apertium-es-pt wine32:i386"

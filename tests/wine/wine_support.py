@@ -11,6 +11,7 @@ import threading
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 from service_ready import wait_ready  # noqa: E402
+from mirelskan_wine.wine import time_scale  # noqa: E402
 
 # In a private network namespace (in-netns.sh) port 80 of localhost belongs to the suite alone.
 LOCAL_HTTP_ADDRESS = ("127.0.0.1", 80)
@@ -23,10 +24,12 @@ def translation_service(binary, log=None, seconds=120, options=()):
     """The translation service on localhost:80 (inside in-netns.sh), with further command-line
     options, for the `with` block, its log written to `log` (a file) or dropped; None when it
     was not ready in time."""
-    service = subprocess.Popen([binary, "--listen", "localhost:80", *options],
+    # Emulated, the pipelines take minutes rather than seconds to load their dictionaries.
+    start = ["--start-seconds", str(int(30 * time_scale()))] if time_scale() > 1 else []
+    service = subprocess.Popen([binary, "--listen", "localhost:80", *start, *options],
                                stderr=log if log is not None else subprocess.DEVNULL)
     try:
-        ready = wait_ready("http://%s:%d" % LOCAL_HTTP_ADDRESS, service, seconds)
+        ready = wait_ready("http://%s:%d" % LOCAL_HTTP_ADDRESS, service, seconds * time_scale())
         yield service if ready is not None else None
     finally:
         service.terminate()

@@ -14,12 +14,19 @@ def wine_prefix(wine_run):
     return os.environ.get("WINEPREFIX", os.path.join(root, "build", arch, "wineprefix"))
 
 
+def time_scale():
+    """How many times longer than on this machine's own processor things take: more than 1 in
+    the emulated guest, whose builds set MIRELSKAN_WINE_TIME_SCALE."""
+    return float(os.environ.get("MIRELSKAN_WINE_TIME_SCALE", "1"))
+
+
 def run_wine(wine_run, arguments, timeout, lines=None, env=None):
     """The completed process of `wine_run arguments...`, its output captured; `lines` (bytes
-    without line ends) make its standard input, or it inherits ours."""
+    without line ends) make its standard input, or it inherits ours. `timeout` is scaled by
+    time_scale()."""
     stdin = None if lines is None else b"".join(line + b"\n" for line in lines)
     return subprocess.run([wine_run] + list(arguments), input=stdin, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, env=env, timeout=timeout)
+                          stderr=subprocess.PIPE, env=env, timeout=timeout * time_scale())
 
 
 @contextlib.contextmanager
@@ -30,11 +37,11 @@ def namespace_wineserver(wine_run):
     # A Wine server started outside this namespace would open the sockets outside it.
     for option in ("-k", "-w"):
         subprocess.run([WINESERVER, option], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
+                       stderr=subprocess.DEVNULL, timeout=60 * time_scale())
     try:
         yield env
     finally:
-        subprocess.run([WINESERVER, "-w"], env=env, timeout=60)
+        subprocess.run([WINESERVER, "-w"], env=env, timeout=60 * time_scale())
 
 
 def run_wine_in_namespace(wine_run, arguments, timeout, lines=None):

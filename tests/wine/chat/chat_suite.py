@@ -12,6 +12,7 @@ import tempfile
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from mirelskan_wine import Failures, namespace_wineserver  # noqa: E402
+from mirelskan_wine.wine import time_scale  # noqa: E402
 from wine_support import LOCAL_HTTP_ADDRESS, translation_service  # noqa: E402
 
 TYPED = ["/xtrn en_es How are you?",
@@ -38,7 +39,7 @@ def main():
                                   "--host", args.host, "--dll", args.dll, "--service-log",
                                   log.name, "--service", "http://%s:%d" % LOCAL_HTTP_ADDRESS],
                                  input="\n".join(TYPED).encode("utf-8") + b"\n",
-                                 stdout=subprocess.PIPE, env=env, timeout=240)
+                                 stdout=subprocess.PIPE, env=env, timeout=240 * time_scale())
     shown = run.stdout.decode("utf-8").split("\n")
     failures.check(run.returncode == 0, "console", "exit status", run.returncode, 0)
 

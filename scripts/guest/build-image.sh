@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# Builds the emulated guest the 32-bit Wine suites run in where this machine cannot run them
+# itself: a Debian 12 root with its own kernel, Wine's 32-bit loader and what the suites' servers
+# load, as an ext4 image, kernel and initrd. Prints the folder that holds them.
+#
+#   build-image.sh [PROGRAM...]   PROGRAMs: native programs the guest must run; the build fails,
+#                                 naming the package, when one of their libraries is not in it
+#
+# The image is cached under ${MIRELSKAN_GUEST_CACHE:-~/.cache/mirelskan}/guest-HASH, HASH taken
+# from this script and the package list, so a changed recipe builds anew. It is built in a
+# temporary folder beside and renamed into place only once whole: a failed or partial build is
+# never used.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cache=${MIRELSKAN_GUEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mirelskan}
+suite=bookworm
+mirror=${MIRELSKAN_GUEST_MIRROR:-http://deb.debian.org/debian}
+
+# What the guest itself needs: its kernel, Wine's 32-bit loader (its recommends would add
+# sound, graphics and printing libraries the suites never load), the suites' interpreter and
+# ctest, the network namespace tools, and the Apertium pairs the service translates with.
+# The libraries of the service and of the suites' other native servers are named here: a program
+# that links one more is refused with the package to add (missing_libraries).
+base_packages="linux-image-amd64 initramfs-tools kmod python3 cmake iproute2 util-linux procps
+  apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
+  libmicrohttpd12 libcurl4 libsystemd0 libcld2-0 liblttoolbox3 libhiredis0.14
+  libprometheus-cpp-core1.0"
+i386_packages="wine32:i386"
+
+say() { echo "guest image: $*" >&2; }
+
+# Fails, naming each, when a library that one of the programs loads comes from a package the
+# image does not hold.
+missing_libraries() {
+  local installed=$1 library package status=0
+  shift
+  for library in $(for program in "$@"; do ldd "$program" | awk '/=> \// { print $3 }'; done | sort -u); do
+    package=$(dpkg -S "$(readlink -f "$library")" 2>/dev/null | sed -n '1s/[:,].*//p')
+    [ -z "$package" ] || grep -qxF "$package" "$installed" && continue
+    say "the guest lacks $package ($library); add it to base_packages in $0"
+    status=1
+  done
+  return $status
+}
+
+recipe() {
+  echo "suite=$suite"
+  echo "$1" | tr ' ' '\n'
+  cat "$0" "$here/first-process.sh"
+}
+
+# Only the release itself: the security suite's i386 index is often mid-sync on the mirrors, and
+# the two architectures of a Multi-Arch library must come from one index to install together.
+write_sources() {
+  cat >"$1/etc/apt/sources.list" <<SOURCES
+deb $mirror $suite main
+SOURCES
+}
+
+in_root() { LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive chroot "$root" "$@"; }
+
+mount_kernel_filesystems() {
+  mount -t proc proc "$root/proc"
+  mount -t sysfs sys "$root/sys"
+  mount --bind /dev "$root/dev"
+  mount --bind /dev/pts "$root/dev/pts"
+}
+
+unmount_kernel_filesystems() {
+  local point
+  for point in dev/pts dev sys proc; do
+    mountpoint -q "$root/$point" && umount -l "$root/$point"
+  done
+  return 0
+}
+
+build_root() {
+  local packages=$1
+  say "debootstrap $suite into $root"
+  debootstrap --variant=minbase --arch=amd64 "$suite" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
+    { tail -n 20 "$work/debootstrap.log" >&2; return 1; }
+  write_sources "$root"
+  # debootstrap leaves these to the installer; the suites' servers listen on localhost.
+  printf '127.0.0.1 localhost\n::1 localhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
+  echo mirelskan-guest >"$root/etc/hostname"
+  mount_kernel_filesystems
+  # Services a package would start belong to no one here.
+  printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+  chmod +x "$root/usr/sbin/policy-rc.d"
+  in_root dpkg --add-architecture i386
+  in_root apt-get -q update >"$work/apt.log" 2>&1
+  # shellcheck disable=SC2086 # one word per package
+  in_root apt-get -q install -y --no-install-recommends $packages \
+    >>"$work/apt.log" 2>&1 || { tail -n 30 "$work/apt.log" >&2; return 1; }
+  in_root apt-get clean
+  rm -f "$root/usr/sbin/policy-rc.d"
+  install -m 755 "$here/first-process.sh" "$root/sbin/mirelskan-guest-init"
+  unmount_kernel_filesystems
+}
+
+make_image() {
+  local size_mib
+  cp "$root"/boot/vmlinuz-* "$work/vmlinuz"
+  cp "$root"/boot/initrd.img-* "$work/initrd.img"
+  chmod 644 "$work/vmlinuz" "$work/initrd.img"
+  # Room for the files plus a margin; the guest writes to a copy-on-write snapshot, never to it.
+  size_mib=$(($(du -sm "$root" | cut -f1) * 12 / 10 + 256))
+  mkfs.ext4 -q -F -L mirelskan-guest -d "$root" "$work/root.img" "${size_mib}M"
+}
+
+main() {
+  local packages hash target
+  packages="$base_packages $i386_packages"
+  hash=$(recipe "$packages" | sha256sum | cut -c1-16)
+  target="$cache/guest-$hash"
+  if [ -f "$target/ready" ]; then
+    missing_libraries "$target/packages.txt" "$@" || return 1
+    echo "$target"
+    return 0
+  fi
+  mkdir -p "$cache"
+  # One build at a time; one that waited here may find the image made meanwhile. A folder of a
+  # build that was killed is only a leftover then.
+  exec 9>"$cache/.guest.lock"
+  flock 9
+  if [ ! -f "$target/ready" ]; then
+    find "$cache" -maxdepth 1 -name '.building-*' -exec rm -rf --one-file-system {} +
+    build "$hash" "$packages"
+  fi
+  missing_libraries "$target/packages.txt" "$@" || return 1
+  echo "$target"
+}
+
+build() {
+  local hash=$1 packages=$2
+  work=$(mktemp -d "$cache/.building-XXXXXX")
+  root="$work/root"
+  trap 'unmount_kernel_filesystems 2>/dev/null; rm -rf --one-file-system "$work"' EXIT
+  trap 'exit 1' INT TERM
+  say "building (recipe $hash; about 5 minutes the first time)"
+  build_root "$packages"
+  make_image
+  in_root dpkg-query -W -f='${Package}\n' >"$work/packages.txt"
+  rm -rf --one-file-system "$root"
+  touch "$work/ready"
+  # Older recipes' images are of no more use.
+  find "$cache" -maxdepth 1 -name 'guest-*' ! -name "guest-$hash" -exec rm -rf --one-file-system {} +
+  mv "$work" "$target"
+  trap - EXIT
+  say "built in $SECONDS s"
+}
+
+main "$@"

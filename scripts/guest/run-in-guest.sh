@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Runs a command inside the emulated guest (build-image.sh), in the checkout at its own path,
+# and exits with the command's status; its output streams here as it comes.
+#
+#   run-in-guest.sh [--seconds N] [--program PATH]... -- COMMAND...
+#   run-in-guest.sh --accelerator    prints how the guest would run here: kvm or tcg
+#
+# --seconds bounds the whole guest run, boot included (default 1500): a guest still running then
+# is killed with a message. --program names a native program the command starts, whose libraries
+# the image must hold. The guest has no network device; the checkout (this one) is shared
+# read-only, and the guest is stopped whatever happens: its end, the time limit, ^C. The command
+# reads what comes on standard input when that is a pipe or a file.
+# MIRELSKAN_GUEST_ACCEL=kvm uses KVM instead of software emulation.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+checkout=$(cd "$here/../.." && pwd)
+# TCG, whose CPU model must leave SMAP out: with it, QEMU 7.2's TCG faults the guest kernel on
+# the return from a 32-bit system call and every 32-bit process dies. KVM only when asked for:
+# nested under another hypervisor, as on the machines here, its guest hung before the kernel.
+accelerator() {
+  if [ "${MIRELSKAN_GUEST_ACCEL:-}" = kvm ]; then
+    echo "-accel kvm -cpu host,-arch-capabilities"
+  else
+    echo "-accel tcg,thread=multi -cpu max,smap=off"
+  fi
+}
+
+seconds=1500
+programs=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) seconds=$2; shift 2 ;;
+    --program) programs+=("$2"); shift 2 ;;
+    --accelerator) accelerator | cut -d' ' -f2 | cut -d, -f1; exit 0 ;;
+    --) shift; break ;;
+    *) echo "usage: run-in-guest.sh [--seconds N] [--program PATH]... -- COMMAND..." >&2; exit 2 ;;
+  esac
+done
+[ $# -gt 0 ] || { echo "run-in-guest.sh: no command" >&2; exit 2; }
+
+say() { echo "guest: $*" >&2; }
+
+image=$("$here/build-image.sh" "${programs[@]}") || exit 1
+results=$(mktemp -d)
+qemu_pid=""
+stop_guest() {
+  [ -n "$qemu_pid" ] && kill -KILL "$qemu_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$results"
+}
+trap stop_guest EXIT
+trap 'say "interrupted; stopping the guest"; exit 130' INT TERM
+
+# A pipe or a file on our standard input becomes the command's; a terminal cannot reach it.
+if [ -t 0 ]; then
+  echo "exec </dev/null" >"$results/command.sh"
+else
+  cat >"$results/stdin"
+  echo "exec </mnt/results/stdin" >"$results/command.sh"
+fi
+printf '%q ' "$@" >>"$results/command.sh"
+echo >>"$results/command.sh"
+cp "$here/guest-init.sh" "$results/init.sh"
+: >"$results/output.log"
+
+# shellcheck disable=SC2046 # the accelerator's words
+qemu-system-x86_64 $(accelerator) -smp 2 -m 6144 -nodefaults -nographic -no-reboot \
+  -serial "file:$results/console.log" -monitor none \
+  -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
+  -append "root=/dev/vda rw console=ttyS0 panic=-1 quiet init=/sbin/mirelskan-guest-init mirelskan.src=$checkout" \
+  -drive "file=$image/root.img,if=virtio,format=raw,snapshot=on" \
+  -virtfs "local,path=$checkout,mount_tag=src,security_model=none,readonly=on" \
+  -virtfs "local,path=$results,mount_tag=results,security_model=none" &
+qemu_pid=$!
+say "started ($(accelerator | cut -d' ' -f2 | cut -d, -f1)), up to $seconds s"
+
+# The output as it comes, until the guest ends or its time is up.
+tail -n +1 -f --pid="$qemu_pid" "$results/output.log" &
+tail_pid=$!
+deadline=$((SECONDS + seconds))
+while kill -0 "$qemu_pid" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 1; done
+if kill -0 "$qemu_pid" 2>/dev/null; then
+  kill -KILL "$qemu_pid"
+  wait "$qemu_pid" 2>/dev/null
+  wait "$tail_pid" 2>/dev/null
+  say "the guest did not finish within $seconds s: killed it. Its console's end:"
+  tail -n 20 "$results/console.log" >&2
+  exit 124
+fi
+wait "$qemu_pid" 2>/dev/null
+wait "$tail_pid" 2>/dev/null
+qemu_pid=""
+if [ ! -s "$results/status" ]; then
+  say "the guest stopped before the command ended. Its console's end:"
+  tail -n 20 "$results/console.log" >&2
+  exit 1
+fi
+say "done in $SECONDS s"
+exit "$(cat "$results/status")"
