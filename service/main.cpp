@@ -34,9 +34,9 @@ namespace {
 
 const char kUsage[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
-    "                           [--upstream KIND=URL[,key-file=PATH]]... [--start-seconds N]\n"
-    "                           [--no-detect] [--cache-mib N] [--shared-state redis://HOST:PORT]\n"
-    "                           [--cache-days N]\n"
+    "                           [--upstream KIND=URL[,key-file=PATH|,key-credential=NAME]]...\n"
+    "                           [--start-seconds N] [--no-detect] [--cache-mib N]\n"
+    "                           [--shared-state redis://HOST:PORT] [--cache-days N]\n"
     "                           [--rate-limit N] [--char-limit N] [--trust-proxy ADDR,...]\n"
     "                           [--metrics-token-file PATH]\n"
     "  --listen HOST:PORT  where to listen (default %s; [::1]:PORT for IPv6, port 0: any)\n"
@@ -44,7 +44,8 @@ const char kUsage[] =
     "  --pairs CODES       offer only these language pairs, e.g. fr_en,en_es (default: all)\n"
     "  --upstream KIND=URL a server that translates the codes Apertium does not reach, tried\n"
     "                      in the order given: libretranslate=URL[,key-file=PATH] (the file\n"
-    "                      holds the API key) or apy=URL (Apertium-APy)\n"
+    "                      holds the API key; key-credential=NAME: the systemd credential\n"
+    "                      NAME holds it) or apy=URL (Apertium-APy)\n"
     "  --start-seconds N   how long a pipeline may take to load its dictionaries before its\n"
     "                      pairs are left out (default %d; more on a slow or emulated machine)\n"
     "  --no-detect         no language detection: no codes that name only the target\n"

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -12,7 +13,7 @@ namespace service::upstream {
 namespace {
 
 constexpr std::string_view kUsage =
-    "--upstream takes libretranslate=URL[,key-file=PATH] or apy=URL";
+    "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL";
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -45,6 +46,44 @@ bool ReadKey(const std::string& path, std::string* key, std::string* error) {
   *key = std::string(Trim(content));
   if (key->empty()) {
     *error = "--upstream: key-file=" + path + " holds no key";
+    return false;
+  }
+  return true;
+}
+
+// A credential is where systemd's LoadCredential= put it, so the unit and the options name the
+// key without a path on the machine that holds it.
+bool CredentialPath(std::string_view name, std::string* path, std::string* error) {
+  if (name.empty() || name.find('/') != std::string_view::npos || name == "." || name == "..") {
+    *error = "--upstream: key-credential= needs a credential name without /";
+    return false;
+  }
+  const char* directory = std::getenv("CREDENTIALS_DIRECTORY");
+  if (directory == nullptr || *directory == '\0') {
+    *error = "--upstream: key-credential=" + std::string(name) +
+             " needs $CREDENTIALS_DIRECTORY: give the unit LoadCredential=" + std::string(name) +
+             ":PATH";
+    return false;
+  }
+  *path = std::string(directory) + "/" + std::string(name);
+  return true;
+}
+
+// "key-file=PATH" or "key-credential=NAME": where the key is to be read from.
+bool KeyPath(std::string_view setting, std::string* path, std::string* error) {
+  constexpr std::string_view kKeyFile = "key-file=";
+  constexpr std::string_view kKeyCredential = "key-credential=";
+  if (StartsWith(setting, kKeyCredential)) {
+    return CredentialPath(setting.substr(kKeyCredential.size()), path, error);
+  }
+  if (!StartsWith(setting, kKeyFile)) {
+    *error = "--upstream libretranslate=URL: unknown setting \"" + std::string(setting) +
+             "\" (only key-file=PATH or key-credential=NAME)";
+    return false;
+  }
+  *path = std::string(setting.substr(kKeyFile.size()));
+  if (path->empty()) {
+    *error = "--upstream: key-file= needs a path";
     return false;
   }
   return true;
@@ -86,21 +125,11 @@ std::optional<UpstreamOption> ParseUpstreamOption(std::string_view value, std::s
   if (comma == std::string_view::npos) return option;
 
   std::string_view setting = rest.substr(comma + 1);
-  constexpr std::string_view kKeyFile = "key-file=";
   if (option.kind == UpstreamOption::Kind::kApy) {
     *error = "--upstream apy=URL takes nothing after the URL";
     return std::nullopt;
   }
-  if (!StartsWith(setting, kKeyFile)) {
-    *error = "--upstream libretranslate=URL: unknown setting \"" + std::string(setting) +
-             "\" (only key-file=PATH)";
-    return std::nullopt;
-  }
-  option.key_file = std::string(setting.substr(kKeyFile.size()));
-  if (option.key_file.empty()) {
-    *error = "--upstream: key-file= needs a path";
-    return std::nullopt;
-  }
+  if (!KeyPath(setting, &option.key_file, error)) return std::nullopt;
   if (!ReadKey(option.key_file, &option.api_key, error)) return std::nullopt;
   return option;
 }

@@ -15,11 +15,13 @@ struct UpstreamOption {
   enum class Kind { kLibreTranslate, kApy };
   Kind kind = Kind::kLibreTranslate;
   std::string url;       // without a trailing slash
-  std::string key_file;  // empty without one
+  std::string key_file;  // empty without one; a credential's full path
   std::string api_key;   // the key file's content, white space trimmed; never logged
 };
 
-// Reads "libretranslate=URL", "libretranslate=URL,key-file=PATH" or "apy=URL" and the key file.
+// Reads "libretranslate=URL", "libretranslate=URL,key-file=PATH", "apy=URL" and the key file, or
+// "libretranslate=URL,key-credential=NAME": the key in $CREDENTIALS_DIRECTORY/NAME, where
+// systemd's LoadCredential=NAME:PATH puts it for the service alone.
 // On a fault, nothing, with *error saying why (naming the key file, never what it holds).
 std::optional<UpstreamOption> ParseUpstreamOption(std::string_view value, std::string* error);
 

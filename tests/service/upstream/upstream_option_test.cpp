@@ -19,10 +19,13 @@ constexpr char kEmptyKeyFile[] = "/tmp/upstream-option-test-empty-key";
 class UpstreamOptionTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // As systemd hands a unit its credentials: the key files are in /tmp.
+    setenv("CREDENTIALS_DIRECTORY", "/tmp", 1);
     std::ofstream(kKeyFile) << "  s3cret-4711\n";
     std::ofstream(kEmptyKeyFile) << " \n";
   }
   void TearDown() override {
+    unsetenv("CREDENTIALS_DIRECTORY");
     std::remove(kKeyFile);
     std::remove(kEmptyKeyFile);
   }
@@ -43,6 +46,9 @@ TEST_F(UpstreamOptionTest, ReadsKindUrlAndKey) {
        UpstreamOption::Kind::kLibreTranslate, "https://lt.example/mt",
        "/tmp/upstream-option-test-key", "s3cret-4711"},
       {"apy=http://localhost:2737/", UpstreamOption::Kind::kApy, "http://localhost:2737", "", ""},
+      {"libretranslate=http://127.0.0.1:5000,key-credential=upstream-option-test-key",
+       UpstreamOption::Kind::kLibreTranslate, "http://127.0.0.1:5000",
+       "/tmp/upstream-option-test-key", "s3cret-4711"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.value);
@@ -62,20 +68,23 @@ TEST_F(UpstreamOptionTest, SaysWhatIsWrong) {
     const char* error;
   };
   static const Case kCases[] = {
-      {"", "--upstream takes libretranslate=URL[,key-file=PATH] or apy=URL, not \"\""},
+      {"",
+       "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL, not "
+       "\"\""},
       {"http://127.0.0.1:5000",
-       "--upstream takes libretranslate=URL[,key-file=PATH] or apy=URL, not "
+       "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL, not "
        "\"http://127.0.0.1:5000\""},
       {"deepl=http://127.0.0.1:5000",
-       "--upstream: unknown kind \"deepl\" (--upstream takes libretranslate=URL[,key-file=PATH] "
-       "or apy=URL)"},
+       "--upstream: unknown kind \"deepl\" (--upstream takes "
+       "libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL)"},
       {"libretranslate=", "--upstream libretranslate= needs a URL starting http:// or https://"},
       {"apy=ftp://127.0.0.1", "--upstream apy= needs a URL starting http:// or https://"},
       {"apy=http://", "--upstream apy= has no usable URL"},
       {"apy=http://127.0.0.1:2737,key-file=/tmp/upstream-option-test-key",
        "--upstream apy=URL takes nothing after the URL"},
       {"libretranslate=http://127.0.0.1:5000,key=s3cret-4711",
-       "--upstream libretranslate=URL: unknown setting \"key=s3cret-4711\" (only key-file=PATH)"},
+       "--upstream libretranslate=URL: unknown setting \"key=s3cret-4711\" (only key-file=PATH or "
+       "key-credential=NAME)"},
       {"libretranslate=http://127.0.0.1:5000,key-file=", "--upstream: key-file= needs a path"},
       {"libretranslate=http://127.0.0.1:5000,key-file=/nonexistent/key",
        "--upstream: cannot read key-file=/nonexistent/key (No such file or directory)"},
@@ -83,6 +92,12 @@ TEST_F(UpstreamOptionTest, SaysWhatIsWrong) {
        "--upstream: cannot read key-file=/tmp (Is a directory)"},
       {"libretranslate=http://127.0.0.1:5000,key-file=/tmp/upstream-option-test-empty-key",
        "--upstream: key-file=/tmp/upstream-option-test-empty-key holds no key"},
+      {"libretranslate=http://127.0.0.1:5000,key-credential=",
+       "--upstream: key-credential= needs a credential name without /"},
+      {"libretranslate=http://127.0.0.1:5000,key-credential=../etc/shadow",
+       "--upstream: key-credential= needs a credential name without /"},
+      {"libretranslate=http://127.0.0.1:5000,key-credential=absent-key",
+       "--upstream: cannot read key-file=/tmp/absent-key (No such file or directory)"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.value);
@@ -90,6 +105,17 @@ TEST_F(UpstreamOptionTest, SaysWhatIsWrong) {
     EXPECT_FALSE(ParseUpstreamOption(c.value, &error));
     EXPECT_EQ(error, c.error);
   }
+}
+
+// Outside a unit that loads credentials there is no directory to find the key in.
+TEST_F(UpstreamOptionTest, CredentialNeedsTheUnitsDirectory) {
+  unsetenv("CREDENTIALS_DIRECTORY");
+  std::string error;
+  EXPECT_FALSE(
+      ParseUpstreamOption("libretranslate=http://127.0.0.1:5000,key-credential=lt", &error));
+  EXPECT_EQ(error,
+            "--upstream: key-credential=lt needs $CREDENTIALS_DIRECTORY: give the unit "
+            "LoadCredential=lt:PATH");
 }
 
 TEST_F(UpstreamOptionTest, MakesTheEngineOfTheKindNamed) {
