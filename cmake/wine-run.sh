@@ -19,6 +19,14 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 # A program that crashes must end at once with its backtrace on stderr: Wine's crash dialog would
 # wait for a click that never comes.
+# MIRELSKAN_WINEPREFIX_TEMPLATE names a prefix made so by this script, copied rather than made
+# again: the emulated guest has one, where wineboot takes minutes.
+template="${MIRELSKAN_WINEPREFIX_TEMPLATE:-}"
+if [ ! -f "$WINEPREFIX/.mirelskan-ready-2" ] && [ "$WINEARCH" = win32 ] &&
+  [ -f "$template/.mirelskan-ready-2" ]; then
+  mkdir -p "$WINEPREFIX"
+  cp -a "$template/." "$WINEPREFIX/"
+fi
 if [ ! -f "$WINEPREFIX/.mirelskan-ready-2" ]; then
   mkdir -p "$WINEPREFIX"
   "$WINELOADER" wineboot --init >/dev/null 2>&1
