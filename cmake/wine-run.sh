@@ -29,7 +29,9 @@ if [ ! -f "$WINEPREFIX/.mirelskan-ready-2" ] && [ "$WINEARCH" = win32 ] &&
 fi
 if [ ! -f "$WINEPREFIX/.mirelskan-ready-2" ]; then
   mkdir -p "$WINEPREFIX"
-  "$WINELOADER" wineboot --init >/dev/null 2>&1
+  # Its status is no verdict: emulated, it has said 53 for a prefix that then worked. The
+  # registry edits below fail on a prefix that does not.
+  "$WINELOADER" wineboot --init >/dev/null 2>&1 || echo "wine-run.sh: wineboot --init said $?" >&2
   "$WINELOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >/dev/null 2>&1
