@@ -19,9 +19,19 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 # A program that crashes must end at once with its backtrace on stderr: Wine's crash dialog would
 # wait for a click that never comes.
+# MIRELSKAN_WINEPREFIX_TEMPLATE names a prefix made so by this script, copied rather than made
+# again: the emulated guest has one, where wineboot takes minutes.
+template="${MIRELSKAN_WINEPREFIX_TEMPLATE:-}"
+if [ ! -f "$WINEPREFIX/.mirelskan-ready-2" ] && [ "$WINEARCH" = win32 ] &&
+  [ -f "$template/.mirelskan-ready-2" ]; then
+  mkdir -p "$WINEPREFIX"
+  cp -a "$template/." "$WINEPREFIX/"
+fi
 if [ ! -f "$WINEPREFIX/.mirelskan-ready-2" ]; then
   mkdir -p "$WINEPREFIX"
-  "$WINELOADER" wineboot --init >/dev/null 2>&1
+  # Its status is no verdict: emulated, it has said 53 for a prefix that then worked. The
+  # registry edits below fail on a prefix that does not.
+  "$WINELOADER" wineboot --init >/dev/null 2>&1 || echo "wine-run.sh: wineboot --init said $?" >&2
   "$WINELOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >/dev/null 2>&1

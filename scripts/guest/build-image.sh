@@ -26,6 +26,10 @@ base_packages="linux-image-amd64 initramfs-tools kmod python3 cmake iproute2 uti
   libmicrohttpd12 libcurl4 libsystemd0 libcld2-0 liblttoolbox3 libhiredis0.14
   libprometheus-cpp-core1.0"
 i386_packages="wine32:i386"
+# The image holds a Wine prefix made by this, copied for each run (wineboot takes minutes
+# emulated): cmake/wine-run.sh takes it when MIRELSKAN_WINEPREFIX_TEMPLATE names it.
+wine_run="$here/../../cmake/wine-run.sh"
+prefix_template=/var/lib/mirelskan/wineprefix-win32
 
 say() { echo "guest image: $*" >&2; }
 
@@ -46,7 +50,7 @@ missing_libraries() {
 recipe() {
   echo "suite=$suite"
   echo "$1" | tr ' ' '\n'
-  cat "$0" "$here/first-process.sh"
+  cat "$0" "$here/first-process.sh" "$wine_run"
 }
 
 # Only the release itself: the security suite's i386 index is often mid-sync on the mirrors, and
@@ -108,6 +112,14 @@ make_image() {
   mkfs.ext4 -q -F -L mirelskan-guest -d "$root" "$work/root.img" "${size_mib}M"
 }
 
+# Boots the new image once, with its disk writable, to make the Wine prefix in it.
+make_wine_prefix() {
+  say "making the Wine prefix in the guest (a few minutes, emulated)"
+  "$here/run-in-guest.sh" --image "$work" --writable --seconds 900 -- \
+    env WINEARCH=win32 WINEPREFIX="$prefix_template" "$wine_run" cmd /c exit 0 \
+    >"$work/prefix.log" 2>&1 || { tail -n 20 "$work/prefix.log" >&2; return 1; }
+}
+
 main() {
   local packages hash target
   packages="$base_packages $i386_packages"
@@ -137,10 +149,11 @@ build() {
   root="$work/root"
   trap 'unmount_kernel_filesystems 2>/dev/null; rm -rf --one-file-system "$work"' EXIT
   trap 'exit 1' INT TERM
-  say "building (recipe $hash; about 5 minutes the first time)"
+  say "building (recipe $hash; about 10 minutes the first time)"
   build_root "$packages"
-  make_image
   in_root dpkg-query -W -f='${Package}\n' >"$work/packages.txt"
+  make_image
+  make_wine_prefix
   rm -rf --one-file-system "$root"
   touch "$work/ready"
   # Older recipes' images are of no more use.

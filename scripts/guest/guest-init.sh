@@ -7,6 +7,8 @@
 #   mounted at the same path so the build's absolute paths hold, read-only beneath a layer in
 #   memory that takes what the suites write (their Wine prefix, ctest's logs).
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
+# The Wine prefix made when the image was built (build-image.sh); cmake/wine-run.sh copies it.
+export MIRELSKAN_WINEPREFIX_TEMPLATE=/var/lib/mirelskan/wineprefix-win32
 
 power_off() {
   sync

@@ -27,10 +27,15 @@ accelerator() {
 
 seconds=1500
 programs=()
+image=""
+snapshot=on
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
     --program) programs+=("$2"); shift 2 ;;
+    # For build-image.sh: boot the image in DIR and keep what the command writes to its disk.
+    --image) image=$2; shift 2 ;;
+    --writable) snapshot=off; shift ;;
     --accelerator) accelerator | cut -d' ' -f2 | cut -d, -f1; exit 0 ;;
     --) shift; break ;;
     *) echo "usage: run-in-guest.sh [--seconds N] [--program PATH]... -- COMMAND..." >&2; exit 2 ;;
@@ -40,7 +45,7 @@ done
 
 say() { echo "guest: $*" >&2; }
 
-image=$("$here/build-image.sh" "${programs[@]}") || exit 1
+[ -n "$image" ] || image=$("$here/build-image.sh" "${programs[@]}") || exit 1
 results=$(mktemp -d)
 qemu_pid=""
 stop_guest() {
@@ -68,7 +73,7 @@ qemu-system-x86_64 $(accelerator) -smp 2 -m 6144 -nodefaults -nographic -no-rebo
   -serial "file:$results/console.log" -monitor none \
   -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
   -append "root=/dev/vda rw console=ttyS0 panic=-1 quiet init=/sbin/mirelskan-guest-init mirelskan.src=$checkout" \
-  -drive "file=$image/root.img,if=virtio,format=raw,snapshot=on" \
+  -drive "file=$image/root.img,if=virtio,format=raw,snapshot=$snapshot" \
   -virtfs "local,path=$checkout,mount_tag=src,security_model=none,readonly=on" \
   -virtfs "local,path=$results,mount_tag=results,security_model=none" &
 qemu_pid=$!
