@@ -115,8 +115,10 @@ make_image() {
 # Boots the new image once, with its disk writable, to make the Wine prefix in it.
 make_wine_prefix() {
   say "making the Wine prefix in the guest (a few minutes, emulated)"
+  # Made once the runner has marked it ready, whatever the program it ran then said.
   "$here/run-in-guest.sh" --image "$work" --writable --seconds 900 -- \
-    env WINEARCH=win32 WINEPREFIX="$prefix_template" "$wine_run" cmd /c exit 0 \
+    env WINEARCH=win32 WINEPREFIX="$prefix_template" sh -c \
+    '"$0" cmd /c exit 0; test -f "$WINEPREFIX/.mirelskan-ready-2"' "$wine_run" \
     >"$work/prefix.log" 2>&1 || { tail -n 20 "$work/prefix.log" >&2; return 1; }
 }
 
