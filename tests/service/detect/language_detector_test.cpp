@@ -84,13 +84,14 @@ TEST_P(LanguageDetectorTest, FindsTheLanguageOrSaysNone) {
 INSTANTIATE_TEST_SUITE_P(ChatLines, LanguageDetectorTest, ::testing::ValuesIn(kLines),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LanguageDetector, LoadsTheAnalysersOfTheInstalledPairs) {
+TEST(LanguageDetector, LoadsTheAnalysersAndTheSpellingDictionaries) {
   LanguageDetector detector;
-  EXPECT_EQ(detector.AnalysedLanguages(), (std::vector<std::string>{"en", "es", "fr", "it", "pt"}));
+  EXPECT_EQ(detector.AnalysedLanguages(),
+            (std::vector<std::string>{"de", "en", "es", "fr", "it", "nl", "pt"}));
 }
 
 TEST(LanguageDetector, WithoutAnalysersStillReadsTheWritingSystem) {
-  LanguageDetector detector("/nonexistent");
+  LanguageDetector detector("/nonexistent", "/nonexistent");
   EXPECT_TRUE(detector.AnalysedLanguages().empty());
   EXPECT_EQ(detector.Detect("Как дела?").language.value_or(""), "ru");
 }
