@@ -49,7 +49,7 @@ class LanguageDetector {
   std::map<std::string, double> WordEvidence(const std::vector<std::string>& words,
                                              const std::vector<std::string>& languages) const;
 
-  std::map<std::string, std::vector<std::unique_ptr<WordList>>> analysers_;
+  std::map<std::string, std::vector<std::unique_ptr<WordList>>> word_lists_;
 };
 
 // The English name of a code the detector answers ("French"), for pages.
