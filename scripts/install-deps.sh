@@ -12,7 +12,9 @@ packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-de
   apertium-apy
   iproute2 util-linux chromium systemd
   clang libclang-rt-14-dev clang-format
-  libcld2-dev lttoolbox-dev libxml2-dev libicu-dev gettext libhiredis-dev prometheus-cpp-dev
+  libcld2-dev lttoolbox-dev libxml2-dev libicu-dev gettext
+  libhunspell-dev hunspell-de-de hunspell-nl hunspell-it hunspell-pt-pt
+  libhiredis-dev prometheus-cpp-dev
   redis-server nginx-light prometheus lintian debootstrap qemu-system-x86 qemu-utils e2fsprogs
   dpkg-dev curl unzip man-db"
 # Its recommends would add about 700 MB of i386 libraries (sound, graphics, printing) that the

@@ -250,7 +250,7 @@ int main(int argc, char** argv) {
       detector = std::make_unique<service::detect::LanguageDetector>();
       std::string analysed;
       for (const auto& language : detector->AnalysedLanguages()) analysed += " " + language;
-      service::LogLine("language detection with the analysers of" +
+      service::LogLine("language detection with the word lists of" +
                        (analysed.empty() ? std::string(" no language") : analysed));
     }
     service::HttpOptions http_options{&cache, detector.get(), &limits, &metrics, metrics_token};

@@ -2,6 +2,8 @@
 // lttoolbox and asked from any thread.
 #pragma once
 
+#include "word_list.h"
+
 #include <lttoolbox/ustring.h>
 
 #include <memory>
@@ -13,18 +15,17 @@ class FSTProcessor;
 
 namespace service::detect {
 
-class WordAnalyser {
+class WordAnalyser : public WordList {
  public:
   // Loads an `.automorf.bin` file. Throws std::runtime_error when it cannot be read.
   explicit WordAnalyser(const std::string& automorf_path);
   WordAnalyser(const WordAnalyser&) = delete;
   WordAnalyser& operator=(const WordAnalyser&) = delete;
-  ~WordAnalyser();
+  ~WordAnalyser() override;
 
-  // For each word (letters and inner apostrophes, UTF-8), whether the analyser finds every part
-  // of it ("l'homme" is "l'" and "homme"), as a capitalised or upper-case word too. Safe to call
-  // from many threads; one at a time inside, as the library promises nothing more.
-  std::vector<bool> Known(const std::vector<std::string>& words) const;
+  // A word is known when the analyser finds every part of it ("l'homme" is "l'" and "homme").
+  // One at a time inside, as the library promises nothing more.
+  std::vector<bool> Known(const std::vector<std::string>& words) const override;
 
  private:
   bool Finds(const UString& form) const;

@@ -51,8 +51,24 @@ TEST(AnalyserFiles, TheLargestAnalyserOfEachLanguage) {
   fs::remove_all(folder);
 }
 
+TEST(AnalyserFiles, TheSpellingDictionariesOfTheLanguagesThatTakeOne) {
+  char folder[] = "/tmp/dictionary-files-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  static const char* const kFiles[] = {
+      "de_DE.aff", "de_DE.dic", "nl.aff", "nl.dic",
+      "pt_PT.aff",              // no .dic beside it
+      "es_ES.aff", "es_ES.dic"  // Spanish's analyser is large enough
+  };
+  for (const char* file : kFiles) std::ofstream(fs::path(folder) / file) << "x";
+  std::map<std::string, std::string> expected = {{"de", std::string(folder) + "/de_DE"},
+                                                 {"nl", std::string(folder) + "/nl"}};
+  EXPECT_EQ(service::detect::FindDictionaries(folder), expected);
+  fs::remove_all(folder);
+}
+
 TEST(AnalyserFiles, NothingFromAFolderThatCannotBeRead) {
   EXPECT_TRUE(service::detect::FindAnalysers("/nonexistent/apertium").empty());
+  EXPECT_TRUE(service::detect::FindDictionaries("/nonexistent/hunspell").empty());
 }
 
 }  // namespace

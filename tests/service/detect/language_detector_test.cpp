@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -84,15 +88,27 @@ TEST_P(LanguageDetectorTest, FindsTheLanguageOrSaysNone) {
 INSTANTIATE_TEST_SUITE_P(ChatLines, LanguageDetectorTest, ::testing::ValuesIn(kLines),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LanguageDetector, LoadsTheAnalysersOfTheInstalledPairs) {
+TEST(LanguageDetector, LoadsTheAnalysersAndTheSpellingDictionaries) {
   LanguageDetector detector;
-  EXPECT_EQ(detector.AnalysedLanguages(), (std::vector<std::string>{"en", "es", "fr", "it", "pt"}));
+  EXPECT_EQ(detector.AnalysedLanguages(),
+            (std::vector<std::string>{"de", "en", "es", "fr", "it", "nl", "pt"}));
 }
 
 TEST(LanguageDetector, WithoutAnalysersStillReadsTheWritingSystem) {
-  LanguageDetector detector("/nonexistent");
+  LanguageDetector detector("/nonexistent", "/nonexistent");
   EXPECT_TRUE(detector.AnalysedLanguages().empty());
   EXPECT_EQ(detector.Detect("Как дела?").language.value_or(""), "ru");
+}
+
+// A dictionary in a legacy charset would be asked UTF-8 words it cannot match: the start fails
+// rather than German losing its words unseen.
+TEST(LanguageDetector, ADictionaryNotInUtf8StopsTheStart) {
+  char folder[] = "/tmp/latin1-dictionary-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::ofstream(std::string(folder) + "/de_DE.aff") << "SET ISO8859-1\n";
+  std::ofstream(std::string(folder) + "/de_DE.dic") << "1\nHaus\n";
+  EXPECT_THROW(LanguageDetector("/nonexistent", folder), std::runtime_error);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
