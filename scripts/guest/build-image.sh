@@ -24,7 +24,8 @@ mirror=${MIRELSKAN_GUEST_MIRROR:-http://deb.debian.org/debian}
 base_packages="linux-image-amd64 initramfs-tools kmod python3 cmake iproute2 util-linux procps
   apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
   libmicrohttpd12 libcurl4 libsystemd0 libcld2-0 liblttoolbox3 libhiredis0.14
-  libprometheus-cpp-core1.0"
+  libprometheus-cpp-core1.0 libhunspell-1.7-0 hunspell-de-de hunspell-nl hunspell-it
+  hunspell-pt-pt"
 i386_packages="wine32:i386"
 # The image holds a Wine prefix made by this, copied for each run (wineboot takes minutes
 # emulated): cmake/wine-run.sh takes it when MIRELSKAN_WINEPREFIX_TEMPLATE names it.
@@ -112,14 +113,20 @@ make_image() {
   mkfs.ext4 -q -F -L mirelskan-guest -d "$root" "$work/root.img" "${size_mib}M"
 }
 
-# Boots the new image once, with its disk writable, to make the Wine prefix in it.
+# Boots the new image once, with its disk writable, to make the Wine prefix in it. Made on the
+# guest's disk itself, Wine's programs ended with status 53 (in memory they do not), so it is
+# made in /tmp and copied. Without it the image still serves: each run then makes its own.
 make_wine_prefix() {
   say "making the Wine prefix in the guest (a few minutes, emulated)"
-  # Made once the runner has marked it ready, whatever the program it ran then said.
-  "$here/run-in-guest.sh" --image "$work" --writable --seconds 900 -- \
-    env WINEARCH=win32 WINEPREFIX="$prefix_template" sh -c \
-    '"$0" cmd /c exit 0; test -f "$WINEPREFIX/.mirelskan-ready-2"' "$wine_run" \
-    >"$work/prefix.log" 2>&1 || { tail -n 20 "$work/prefix.log" >&2; return 1; }
+  if "$here/run-in-guest.sh" --image "$work" --writable --seconds 900 -- \
+    env WINEARCH=win32 WINEPREFIX=/tmp/prefix sh -c \
+    '"$0" cmd /c exit 0; test -f /tmp/prefix/.mirelskan-ready-2 &&
+      /usr/lib/wine/wineserver -w && mkdir -p "${1%/*}" && cp -a /tmp/prefix "$1"' \
+    "$wine_run" "$prefix_template" >"$work/prefix.log" 2>&1; then
+    return 0
+  fi
+  tail -n 5 "$work/prefix.log" >&2
+  say "no Wine prefix in the image: each run makes its own"
 }
 
 main() {
