@@ -120,8 +120,8 @@ make_wine_prefix() {
   say "making the Wine prefix in the guest (a few minutes, emulated)"
   if "$here/run-in-guest.sh" --image "$work" --writable --seconds 900 -- \
     env WINEARCH=win32 WINEPREFIX=/tmp/prefix sh -c \
-    '"$0" cmd /c exit 0; test -f /tmp/prefix/.mirelskan-ready-2 &&
-      /usr/lib/wine/wineserver -w && mkdir -p "${1%/*}" && cp -a /tmp/prefix "$1"' \
+    '"$0" cmd /c exit 0; test -f /tmp/prefix/.mirelskan-ready-2 && /usr/lib/wine/wineserver -w &&
+      mkdir -p "${1%/*}" && cp -a /tmp/prefix "$1"' \
     "$wine_run" "$prefix_template" >"$work/prefix.log" 2>&1; then
     return 0
   fi

@@ -41,6 +41,7 @@ mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,ro,cache=loose src /mn
 ip link set lo up
 hostname mirelskan-guest
 
-cd "$src" && sh /mnt/results/command.sh
+# bash: the host writes the command with its own quoting (printf %q).
+cd "$src" && bash /mnt/results/command.sh
 echo $? >/mnt/results/status
 power_off
