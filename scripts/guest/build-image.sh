@@ -108,8 +108,9 @@ make_image() {
   cp "$root"/boot/vmlinuz-* "$work/vmlinuz"
   cp "$root"/boot/initrd.img-* "$work/initrd.img"
   chmod 644 "$work/vmlinuz" "$work/initrd.img"
-  # Room for the files plus a margin; the guest writes to a copy-on-write snapshot, never to it.
-  size_mib=$(($(du -sm "$root" | cut -f1) * 12 / 10 + 256))
+  # Room for the files and the Wine prefix (about 600 MiB) with a margin; the file is sparse, and
+  # the suites' runs write to a copy-on-write snapshot, never to it.
+  size_mib=$(($(du -sm "$root" | cut -f1) * 12 / 10 + 1024))
   mkfs.ext4 -q -F -L mirelskan-guest -d "$root" "$work/root.img" "${size_mib}M"
 }
 
