@@ -116,13 +116,14 @@ make_image() {
 
 # Boots the new image once, with its disk writable, to make the Wine prefix in it. Made on the
 # guest's disk itself, Wine's programs ended with status 53 (in memory they do not), so it is
-# made in /tmp and copied. Without it the image still serves: each run then makes its own.
+# made in /tmp and copied, whole or not at all. Without it the image still serves: each run then
+# makes its own.
 make_wine_prefix() {
   say "making the Wine prefix in the guest (a few minutes, emulated)"
   if "$here/run-in-guest.sh" --image "$work" --writable --seconds 900 -- \
     env WINEARCH=win32 WINEPREFIX=/tmp/prefix sh -c \
     '"$0" cmd /c exit 0; test -f /tmp/prefix/.mirelskan-ready-2 && /usr/lib/wine/wineserver -w &&
-      mkdir -p "${1%/*}" && cp -a /tmp/prefix "$1"' \
+      mkdir -p "${1%/*}" && { cp -a /tmp/prefix "$1.part" && mv "$1.part" "$1" || rm -rf "$1.part"; }' \
     "$wine_run" "$prefix_template" >"$work/prefix.log" 2>&1; then
     return 0
   fi
