@@ -23,6 +23,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
+import latency  # noqa: E402
 from latency import load_average, summary  # noqa: E402
 from service_group import Group, calls  # noqa: E402
 
@@ -72,19 +73,10 @@ def get(port, target):
 
 
 def interleaved(requests, count, check):
-    """Each of requests {name: (port, target)} `count` times, in turn, the order reversed every
-    other round; {name: [ms of good answers]} and the number of bad answers."""
-    times = {name: [] for name in requests}
-    failures = 0
-    order = list(requests.items())
-    for round_number in range(count):
-        for name, (port, target) in order if round_number % 2 == 0 else reversed(order):
-            ms, status, body = get(port, target)
-            if check(name, status, body):
-                times[name].append(ms)
-            else:
-                failures += 1
-    return times, failures
+    """latency.interleaved with this bench's requests, as the plug-in sends them; the bad
+    answers counted together."""
+    times, failures = latency.interleaved(requests, count, check, get=get)
+    return times, sum(failures.values())
 
 
 def tr(text):

@@ -29,11 +29,11 @@ def get(port, target):
     return (time.perf_counter() - start) * 1000, response.status, body
 
 
-def interleaved(requests, count, check):
+def interleaved(requests, count, check, get=get):
     """requests: {name: (port, target)}. Sends each `count` times, in turn, the order reversed
     every other round so that none always follows another; check(name, status, body) says
-    whether an answer is a good one. Returns {name: [ms, ...]} of the good answers and
-    {name: failures}."""
+    whether an answer is a good one; get(port, target) makes one request, as `get` above by
+    default. Returns {name: [ms, ...]} of the good answers and {name: failures}."""
     times = {name: [] for name in requests}
     failures = {name: 0 for name in requests}
     order = list(requests.items())
