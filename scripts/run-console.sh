@@ -8,17 +8,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Why the 32-bit DLL cannot run on this machine, or nothing when it can.
-win32_refusal() {
-  local why runnable=0
-  why=$(python3 tests/wine/runnable.py /usr/lib/wine/wine) || runnable=$?
-  case $runnable in
-    0) ;;
-    77) echo "${why#skipped: }" ;;
-    *) echo "Wine's 32-bit loader (wine32:i386) is not installed" ;;
-  esac
-}
-
 build_presets() {
   local preset
   for preset in "$@"; do
@@ -32,7 +21,7 @@ if [ -z "${MIRELSKAN_IN_NETNS:-}" ] && [ -z "${MIRELSKAN_IN_GUEST:-}" ]; then
   case "${1:-}" in --vm | --vm-when-needed) vm=$1; shift ;; esac
   ./scripts/install-deps.sh >&2
   export WINEARCH=win32
-  why=$(win32_refusal)
+  why=$(scripts/win32-tests.sh --refusal)
   if [ -n "$why" ] || [ "$vm" = --vm ]; then
     if [ -n "$vm" ]; then
       echo "running the 32-bit DLL in the emulated guest: ${why:-asked for with --vm}" >&2
