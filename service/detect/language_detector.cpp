@@ -31,6 +31,9 @@ constexpr double kUnanalysedDiscount = 0.35;
 // The words an analyser looks up, from the start of the text: more only cost time (past a dozen
 // words CLD2 has text enough; no line of bench/detect-corpus.tsv is answered otherwise).
 constexpr std::size_t kMaxAnalysedWords = 12;
+// What a language that has a word only as a noun, verb or adjective form weighs beside one that
+// has it as a function word ("da": a form of "dar" to Spanish, "de a" to Portuguese).
+constexpr double kFormBesideFunctionWord = 0.25;
 
 double Share(int part, int whole) { return whole == 0 ? 0 : static_cast<double>(part) / whole; }
 
@@ -99,22 +102,22 @@ std::vector<Candidate> Rank(const std::map<std::string, double>& scores) {
   return ranked;
 }
 
-// Whether some list has each word: the first asked for all, each next one only for the words
-// those before it lack.
-std::vector<bool> KnownToAny(const std::vector<std::unique_ptr<WordList>>& lists,
-                             const std::vector<std::string>& words) {
-  std::vector<bool> known(words.size(), false);
+// What the first list that has each word makes of it: the first is asked for all, each next one
+// only for the words those before it lack.
+std::vector<WordKind> KnownToAny(const std::vector<std::unique_ptr<WordList>>& lists,
+                                 const std::vector<std::string>& words) {
+  std::vector<WordKind> known(words.size(), WordKind::kUnknown);
   std::vector<std::size_t> unknown(words.size());
   for (std::size_t i = 0; i < words.size(); ++i) unknown[i] = i;
   for (const auto& list : lists) {
     if (unknown.empty()) break;
     std::vector<std::string> asked;
     for (std::size_t i : unknown) asked.push_back(words[i]);
-    std::vector<bool> listed = list->Known(asked);
+    std::vector<WordKind> listed = list->Known(asked);
     std::vector<std::size_t> still;
     for (std::size_t j = 0; j < unknown.size(); ++j) {
-      if (listed[j]) {
-        known[unknown[j]] = true;
+      if (listed[j] != WordKind::kUnknown) {
+        known[unknown[j]] = listed[j];
       } else {
         still.push_back(unknown[j]);
       }
@@ -159,27 +162,37 @@ std::map<std::string, double> LanguageDetector::WordEvidence(
     const std::vector<std::string>& words, const std::vector<std::string>& languages) const {
   std::map<std::string, double> evidence;
   if (words.empty()) return evidence;
-  std::map<std::string, std::vector<bool>> known;
-  std::vector<int> knowers(words.size(), 0);
+  std::map<std::string, std::vector<WordKind>> known;
+  std::vector<bool> function_word(words.size(), false);
   for (const auto& [language, lists] : word_lists_) {
     // Only the candidates share a word: that German has it too says nothing where German is
     // not one of them (and saves asking its dictionary).
     if (!Wanted(languages, language)) continue;
-    std::vector<bool>& knows = known[language];
-    knows = KnownToAny(lists, words);
-    for (std::size_t i = 0; i < words.size(); ++i) knowers[i] += knows[i];
+    std::vector<WordKind>& kinds = known[language];
+    kinds = KnownToAny(lists, words);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      if (kinds[i] == WordKind::kFunctionWord) function_word[i] = true;
+    }
   }
-  for (const auto& [language, knows] : known) {
+  auto weight = [&](WordKind kind, std::size_t i) {
+    if (kind == WordKind::kUnknown) return 0.0;
+    return kind == WordKind::kWord && function_word[i] ? kFormBesideFunctionWord : 1.0;
+  };
+  std::vector<double> knowers(words.size(), 0);
+  for (const auto& [language, kinds] : known) {
+    for (std::size_t i = 0; i < words.size(); ++i) knowers[i] += weight(kinds[i], i);
+  }
+  for (const auto& [language, kinds] : known) {
     double sum = 0;
     for (std::size_t i = 0; i < words.size(); ++i) {
-      if (knows[i]) sum += 1.0 / knowers[i];
+      if (kinds[i] != WordKind::kUnknown) sum += weight(kinds[i], i) / knowers[i];
     }
     evidence[language] = sum / words.size();
   }
   // A language without an analyser might have any word: it stands beside those that know
   // one as a knower at a discount, alone and at that discount for a word none knows.
   double unanalysed = 0;
-  for (int count : knowers) unanalysed += kUnanalysedDiscount / (count + 1);
+  for (double count : knowers) unanalysed += kUnanalysedDiscount / (count + 1);
   for (const std::string& language : kLatinLanguages) {
     if (Wanted(languages, language) && word_lists_.count(language) == 0) {
       evidence[language] = unanalysed / words.size();

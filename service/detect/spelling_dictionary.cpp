@@ -25,10 +25,13 @@ SpellingDictionary::SpellingDictionary(const std::string& stem) {
 
 SpellingDictionary::~SpellingDictionary() = default;
 
-std::vector<bool> SpellingDictionary::Known(const std::vector<std::string>& words) const {
-  std::vector<bool> known(words.size(), false);
+// A spelling dictionary has no word classes: every word it has is just a word.
+std::vector<WordKind> SpellingDictionary::Known(const std::vector<std::string>& words) const {
+  std::vector<WordKind> known(words.size(), WordKind::kUnknown);
   std::lock_guard<std::mutex> lock(mutex_);
-  for (std::size_t i = 0; i < words.size(); ++i) known[i] = checker_->spell(words[i]);
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (checker_->spell(words[i])) known[i] = WordKind::kWord;
+  }
   return known;
 }
 

@@ -24,7 +24,7 @@ class SpellingDictionary : public WordList {
   ~SpellingDictionary() override;
 
   // One word at a time inside: the library does not say its checker may be shared.
-  std::vector<bool> Known(const std::vector<std::string>& words) const override;
+  std::vector<WordKind> Known(const std::vector<std::string>& words) const override;
 
  private:
   mutable std::mutex mutex_;

@@ -15,6 +15,32 @@ struct FileCloser {
 
 bool IsApostrophe(UChar c) { return c == '\'' || c == 0x2019; }
 
+// The first tag of each analysis says its class ("de<pr>+o<det>...", "dar<vblex><pri>...");
+// adverbs stand with the function words, or Spanish's "no" would count for Portuguese's "no"
+// ("em o") on every Spanish line.
+bool SomeAnalysisIsAFunctionWord(const UString& analyses) {
+  static const std::vector<UString> kTags = {
+      to_ustring("<pr>"),     to_ustring("<det>"),    to_ustring("<prn>"), to_ustring("<cnjcoo>"),
+      to_ustring("<cnjsub>"), to_ustring("<cnjadv>"), to_ustring("<rel>"), to_ustring("<adv>")};
+  std::size_t start = 0;
+  while (start < analyses.size()) {
+    std::size_t end = analyses.find('/', start);
+    if (end == UString::npos) end = analyses.size();
+    std::size_t tag = analyses.find('<', start);
+    if (tag < end) {
+      std::size_t close = analyses.find('>', tag);
+      if (close < end) {
+        UString first = analyses.substr(tag, close + 1 - tag);
+        for (const UString& function : kTags) {
+          if (first == function) return true;
+        }
+      }
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 WordAnalyser::WordAnalyser(const std::string& automorf_path)
@@ -33,29 +59,36 @@ WordAnalyser::~WordAnalyser() = default;
 
 // Found: some analysis of the whole form; not found: nothing, or the form back marked "@".
 // (The plain lookup answers for the longest prefix it knows: "voce" as "v".)
-bool WordAnalyser::Finds(const UString& form) const {
+UString WordAnalyser::Analyses(const UString& form) const {
   UString analyses = processor_->biltransWithQueue(form, false).first;
-  return !analyses.empty() && analyses[0] != '@';
+  if (!analyses.empty() && analyses[0] == '@') analyses.clear();
+  return analyses;
 }
 
+bool WordAnalyser::Finds(const UString& form) const { return !Analyses(form).empty(); }
+
 // "l'homme" is one word to us and two to the analyser, "l'" and "homme"; "don't" is one.
-bool WordAnalyser::KnowsWord(const UString& word) const {
-  if (Finds(word)) return true;
+WordKind WordAnalyser::KindOf(const UString& word) const {
+  UString analyses = Analyses(word);
+  if (!analyses.empty()) {
+    return SomeAnalysisIsAFunctionWord(analyses) ? WordKind::kFunctionWord : WordKind::kWord;
+  }
   std::size_t start = 0;
   bool apostrophe = false;
   for (std::size_t i = 0; i < word.size(); ++i) {
     if (!IsApostrophe(word[i])) continue;
     apostrophe = true;
-    if (!Finds(word.substr(start, i + 1 - start))) return false;
+    if (!Finds(word.substr(start, i + 1 - start))) return WordKind::kUnknown;
     start = i + 1;
   }
-  return apostrophe && start < word.size() && Finds(word.substr(start));
+  bool known = apostrophe && start < word.size() && Finds(word.substr(start));
+  return known ? WordKind::kWord : WordKind::kUnknown;
 }
 
-std::vector<bool> WordAnalyser::Known(const std::vector<std::string>& words) const {
-  std::vector<bool> known(words.size(), false);
+std::vector<WordKind> WordAnalyser::Known(const std::vector<std::string>& words) const {
+  std::vector<WordKind> known(words.size(), WordKind::kUnknown);
   std::lock_guard<std::mutex> lock(mutex_);
-  for (std::size_t i = 0; i < words.size(); ++i) known[i] = KnowsWord(to_ustring(words[i].c_str()));
+  for (std::size_t i = 0; i < words.size(); ++i) known[i] = KindOf(to_ustring(words[i].c_str()));
   return known;
 }
 

@@ -25,11 +25,12 @@ class WordAnalyser : public WordList {
 
   // A word is known when the analyser finds every part of it ("l'homme" is "l'" and "homme").
   // One at a time inside, as the library promises nothing more.
-  std::vector<bool> Known(const std::vector<std::string>& words) const override;
+  std::vector<WordKind> Known(const std::vector<std::string>& words) const override;
 
  private:
+  UString Analyses(const UString& form) const;
   bool Finds(const UString& form) const;
-  bool KnowsWord(const UString& word) const;
+  WordKind KindOf(const UString& word) const;
 
   mutable std::mutex mutex_;
   std::unique_ptr<FSTProcessor> processor_;

@@ -33,6 +33,7 @@ static const ChatLine kLines[] = {
     {"ItalianThreeWords", "ciao come stai", {}, "it"},
     {"PortugueseThreeWords", "muito obrigado amigo", {}, "pt"},
     {"PortugueseQuestion", "Você vai para casa hoje?", {}, "pt"},
+    {"PortugueseContractionSpanishVerb", "Data da Factura", {}, "pt"},
     {"GermanQuestion", "Wie geht es dir heute?", {}, "de"},
     {"DutchQuestion", "Hoe gaat het met je vandaag?", {}, "nl"},
     {"Greek", "Καλημέρα σε όλους", {}, "el"},
