@@ -64,7 +64,9 @@ def main():
 
     load_before = load_average()
     with tempfile.TemporaryFile() as output, \
-            started([args.service, "--listen", "127.0.0.1:%d" % port, "--pairs", PAIRS],
+            started([args.service, "--listen", "127.0.0.1:%d" % port, "--pairs", PAIRS,
+                     # Every request the same text: remembered, none would reach the engine.
+                     "--cache-mib", "0"],
                     stderr=output) as service:
         if not wait_for_http("http://127.0.0.1:%d/health" % port, service, 120):
             raise SystemExit("the service did not start")
