@@ -26,7 +26,10 @@ if [ -z "${MIRELSKAN_IN_NETNS:-}" ] && [ -z "${MIRELSKAN_IN_GUEST:-}" ]; then
     if [ -n "$vm" ]; then
       echo "running the 32-bit DLL in the emulated guest: ${why:-asked for with --vm}" >&2
       build_presets linux win32
-      exec scripts/guest/run-in-guest.sh --program build/linux/translation-service -- \
+      # The chat's piped commands go with it (--vm); the demo's come as arguments.
+      stdin=""
+      [ "$vm" != --vm ] || [ -t 0 ] || stdin=--stdin
+      exec scripts/guest/run-in-guest.sh --program build/linux/translation-service $stdin -- \
         env MIRELSKAN_IN_GUEST=1 WINEARCH=win32 scripts/run-console.sh "$@"
     fi
     echo "running the 64-bit DLL, not the 32-bit one users get: $why (--vm runs it in an" \

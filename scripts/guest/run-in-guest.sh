@@ -2,14 +2,14 @@
 # Runs a command inside the emulated guest (build-image.sh), in the checkout at its own path,
 # and exits with the command's status; its output streams here as it comes.
 #
-#   run-in-guest.sh [--seconds N] [--program PATH]... -- COMMAND...
+#   run-in-guest.sh [--seconds N] [--program PATH]... [--stdin] -- COMMAND...
 #   run-in-guest.sh --accelerator    prints how the guest would run here: kvm or tcg
 #
 # --seconds bounds the whole guest run, boot included (default 1500): a guest still running then
 # is killed with a message. --program names a native program the command starts, whose libraries
 # the image must hold. The guest has no network device; the checkout (this one) is shared
-# read-only, and the guest is stopped whatever happens: its end, the time limit, ^C. The command
-# reads what comes on standard input when that is a pipe or a file.
+# read-only, and the guest is stopped whatever happens: its end, the time limit, ^C. --stdin
+# hands our standard input to the command.
 # MIRELSKAN_GUEST_ACCEL=kvm uses KVM instead of software emulation.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,16 +29,19 @@ seconds=1500
 programs=()
 image=""
 snapshot=on
+pass_stdin=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
     --program) programs+=("$2"); shift 2 ;;
+    --stdin) pass_stdin=yes; shift ;;
     # For build-image.sh: boot the image in DIR and keep what the command writes to its disk.
     --image) image=$2; shift 2 ;;
     --writable) snapshot=off; shift ;;
     --accelerator) accelerator | cut -d' ' -f2 | cut -d, -f1; exit 0 ;;
     --) shift; break ;;
-    *) echo "usage: run-in-guest.sh [--seconds N] [--program PATH]... -- COMMAND..." >&2; exit 2 ;;
+    *) echo "usage: run-in-guest.sh [--seconds N] [--program PATH]... [--stdin] -- COMMAND..." >&2
+      exit 2 ;;
   esac
 done
 [ $# -gt 0 ] || { echo "run-in-guest.sh: no command" >&2; exit 2; }
@@ -56,12 +59,13 @@ stop_guest() {
 trap stop_guest EXIT
 trap 'say "interrupted; stopping the guest"; exit 130' INT TERM
 
-# A pipe or a file on our standard input becomes the command's; a terminal cannot reach it.
-if [ -t 0 ]; then
-  echo "exec </dev/null" >"$results/command.sh"
-else
+# With --stdin, what comes on our standard input (read to its end first) becomes the command's;
+# otherwise it reads nothing, so that a caller's input left open cannot hold the guest up.
+if [ -n "$pass_stdin" ]; then
   cat >"$results/stdin"
   echo "exec </mnt/results/stdin" >"$results/command.sh"
+else
+  echo "exec </dev/null" >"$results/command.sh"
 fi
 printf '%q ' "$@" >>"$results/command.sh"
 echo >>"$results/command.sh"
