@@ -8,6 +8,7 @@ set -u
 packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils wine64
   libmicrohttpd-dev libcurl4-openssl-dev nlohmann-json3-dev libsystemd-dev
+  libcli11-dev libgumbo-dev
   apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
   apertium-apy
   iproute2 util-linux chromium systemd
@@ -16,7 +17,7 @@ packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-de
   libhunspell-dev hunspell-de-de hunspell-nl hunspell-it hunspell-pt-pt
   libhiredis-dev prometheus-cpp-dev
   redis-server nginx-light prometheus lintian debootstrap qemu-system-x86 qemu-utils e2fsprogs
-  dpkg-dev curl unzip man-db"
+  dpkg-dev curl unzip man-db nodejs"
 # Its recommends would add about 700 MB of i386 libraries (sound, graphics, printing) that the
 # tests never load.
 win32_loader="wine32:i386"
@@ -132,6 +133,8 @@ install_win32_loader() {
 
 main() {
   local missing refusal want_win32=""
+  # Debian's nodejs leaves npm to a package of its own; other builds of node bring it along.
+  command -v npm >/dev/null || packages="$packages npm"
   # shellcheck disable=SC2086 # one word per package
   missing=$(missing_of $packages)
   if ! is_installed "$win32_loader"; then
