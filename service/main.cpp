@@ -253,7 +253,8 @@ int main(int argc, char** argv) {
       service::LogLine("language detection with the word lists of" +
                        (analysed.empty() ? std::string(" no language") : analysed));
     }
-    service::HttpOptions http_options{&cache, detector.get(), &limits, &metrics, metrics_token, nullptr, {}};
+    service::HttpOptions http_options{&cache,        detector.get(), &limits, &metrics,
+                                      metrics_token, nullptr,        {}};
     service::HttpService http(router, std::move(socket), *address, std::move(http_options));
     if (shared) service::LogLine("sharing state through " + RedisUrl(*cache_options.shared));
     std::vector<service::Route> routes = router.Routes();

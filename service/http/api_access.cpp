@@ -31,8 +31,7 @@ std::optional<ApiRefusal> CheckApiAccess(const HttpOptions& options, std::string
   }
   if (!options.limits) return std::nullopt;
   if (found && found->per_minute > 0) {
-    return OverRate(options.limits->AdmitKey(found->counter, found->per_minute),
-                    found->per_minute);
+    return OverRate(options.limits->AdmitKey(found->counter, found->per_minute), found->per_minute);
   }
   return OverRate(options.limits->Admit(std::string(client)),
                   options.limits->requests_per_minute());

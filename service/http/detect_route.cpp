@@ -58,5 +58,4 @@ Answer DetectLanguage(const Router& router, const detect::LanguageDetector& dete
   return Json(200, DetectionJson(detector.Detect(*text, candidates)));
 }
 
-
 }  // namespace service

@@ -18,7 +18,7 @@ class LanguageDetector;
 namespace limits {
 class ApiKeyRing;
 class ClientLimits;
-}
+}  // namespace limits
 namespace metrics {
 class ServiceMetrics;
 }

@@ -1,8 +1,8 @@
 #include "http_service.h"
 
 #include "form_query.h"
-#include "request_body.h"
 #include "http_config.h"
+#include "request_body.h"
 #include "request_summary.h"
 #include "routes.h"
 #include "service/limits/client_limits.h"

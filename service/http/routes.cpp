@@ -135,8 +135,8 @@ Answer AnswerApi(const Router& router, const HttpOptions& options, std::string_v
                  const RequestBody& body) {
   ApiFields fields = ReadApiFields(query, body);
   if (body.too_long) {
-    fields.problem = "Invalid request: the body is longer than " + std::to_string(kMaxBody) +
-                     " bytes";
+    fields.problem =
+        "Invalid request: the body is longer than " + std::to_string(kMaxBody) + " bytes";
   }
   if (apy::IsRoute(path, fields)) {
     return apy::Serve(router, options, method, path, fields, headers.client);
@@ -193,7 +193,8 @@ Answer AnswerRequest(const Router& router, std::string_view method, std::string_
 Answer FormNotRead() {
   Answer answer;
   answer.status = 400;
-  answer.body = R"({"error":"Invalid request: the form could not be read"})" "\n";
+  answer.body = R"({"error":"Invalid request: the form could not be read"})"
+                "\n";
   answer.type = "application/json";
   answer.cors = true;
   answer.close = true;

@@ -25,8 +25,7 @@ TextTranslation Refused(std::string engine, const char* result, std::string prob
 }  // namespace
 
 TextTranslation TranslateText(const Router& router, cache::TranslationCache* cache,
-                              const std::string& code, const std::string& text,
-                              TextFormat format) {
+                              const std::string& code, const std::string& text, TextFormat format) {
   std::vector<Piece> pieces = PiecesOf(text, format);
   TextTranslation done;
   if (cache) {
@@ -49,9 +48,9 @@ TextTranslation TranslateText(const Router& router, cache::TranslationCache* cac
   std::string engine;
   Translation translation = router.Translate(code, pieces, &engine);
   if (!translation.ok) {
-    return Refused(engine, metrics::kFailed,
-                   "The text could not be translated: " + translation.problem +
-                       ". Please try again.");
+    return Refused(
+        engine, metrics::kFailed,
+        "The text could not be translated: " + translation.problem + ". Please try again.");
   }
   if (cache) cache->Remember(code, pieces, translation.text);
   done.ok = true;

@@ -1,8 +1,8 @@
 #include "api_keys.h"
 
 #include <charconv>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>

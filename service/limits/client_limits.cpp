@@ -6,8 +6,7 @@ namespace service::limits {
 
 ClientLimits::ClientLimits(LimitSettings settings, SharedCounter shared, WallClock clock)
     : settings_(std::move(settings)),
-      clock_(clock ? std::move(clock)
-                   : WallClock([] { return std::chrono::system_clock::now(); })),
+      clock_(clock ? std::move(clock) : WallClock([] { return std::chrono::system_clock::now(); })),
       key_rate_(0, shared) {
   if (settings_.requests_per_minute > 0) {
     rate_ = std::make_unique<RateLimiter>(settings_.requests_per_minute, std::move(shared));

@@ -19,16 +19,11 @@ using Json = nlohmann::ordered_json;
 // The reason phrases APy's errors carry as their "message".
 const char* Reason(int status) {
   switch (status) {
-    case 400:
-      return "Bad Request";
-    case 403:
-      return "Forbidden";
-    case 405:
-      return "Method Not Allowed";
-    case 429:
-      return "Too Many Requests";
-    default:
-      return "Service Unavailable";
+    case 400: return "Bad Request";
+    case 403: return "Forbidden";
+    case 405: return "Method Not Allowed";
+    case 429: return "Too Many Requests";
+    default: return "Service Unavailable";
   }
 }
 

@@ -5,6 +5,7 @@
 #include "service/engine/language_names.h"
 #include "service/http/api_access.h"
 #include "service/http/api_codes.h"
+#include "service/http/http_config.h"
 #include "service/http/pages.h"
 #include "service/http/text_translation.h"
 #include "service/limits/client_limits.h"
@@ -152,8 +153,8 @@ Outcome TranslateItem(const Router& router, const HttpOptions& options, const st
   }
   std::string code = source + "_" + target;
   if (!router.Find(code)) {
-    outcome.refusal = Error(400, Named(target) + " is not available as a target language from " +
-                                     Named(source));
+    outcome.refusal =
+        Error(400, Named(target) + " is not available as a target language from " + Named(source));
     return outcome;
   }
   TextTranslation translation = TranslateText(router, options.cache, code, text, format);
@@ -210,8 +211,8 @@ service::Answer Translate(const Router& router, const HttpOptions& options,
   if (auto refused = OverLimits(options, *texts)) return std::move(*refused);
   auto reach = Reach(router);
   bool automatic = *source_code == "auto";
-  std::optional<std::string> source = automatic ? std::optional<std::string>("")
-                                                : FromLibreCode(*source_code);
+  std::optional<std::string> source =
+      automatic ? std::optional<std::string>("") : FromLibreCode(*source_code);
   if (!source || (!automatic && !reach.count(*source))) {
     return Error(400, NotSupported(*source_code));
   }
@@ -229,8 +230,7 @@ service::Answer Translate(const Router& router, const HttpOptions& options,
       item = DetectItem(router, *options.detector, text, *target);
       detected.push_back(DetectedJson(item, *target));
     }
-    Outcome outcome =
-        TranslateItem(router, options, item.source, *target, text, *format, counted);
+    Outcome outcome = TranslateItem(router, options, item.source, *target, text, *format, counted);
     if (outcome.refusal) return std::move(*outcome.refusal);
     translated.push_back(std::move(outcome.text));
   }
@@ -267,13 +267,17 @@ service::Answer Detect(const Router& router, const HttpOptions& options, const A
   if (!texts) return Error(400, Missing("q"));
   const std::string& text = texts->items.front();
   if (!IsValidUtf8(text)) return Error(400, "Invalid request: the text is not valid UTF-8");
+  if (text.size() > kMaxDetectText) {
+    return Error(400, "Invalid request: the text is longer than " + std::to_string(kMaxDetectText) +
+                          " bytes");
+  }
   if (!options.detector) return Error(400, "Language detection is off on this server");
   detect::Detection detection = options.detector->Detect(text, RoutedLanguages(router));
   Json candidates = Json::array();
   for (const detect::Candidate& candidate : detection.candidates) {
     if (candidates.size() == kMostDetections) break;
-    candidates.push_back(
-        {{"confidence", Percent(candidate.confidence)}, {"language", ToLibreCode(candidate.language)}});
+    candidates.push_back({{"confidence", Percent(candidate.confidence)},
+                          {"language", ToLibreCode(candidate.language)}});
   }
   return JsonAnswer(200, candidates);
 }
@@ -305,20 +309,22 @@ service::Answer FrontendSettings(const Router& router, const HttpOptions& option
   long long char_limit = options.limits && options.limits->max_characters() > 0
                              ? static_cast<long long>(options.limits->max_characters())
                              : -1;
-  Json source = options.detector ? NamedCode("auto", "Auto Detect")
-                                 : NamedCode(ToLibreCode(reach.empty() ? "en" : reach.begin()->first),
-                                             LanguageName(reach.empty() ? "en" : reach.begin()->first)
-                                                 .value_or(""));
-  Json body = {{"charLimit", char_limit},
-               {"frontendTimeout", 500},
-               {"apiKeys", options.keys != nullptr},
-               {"keyRequired", options.api.require_key},
-               {"suggestions", false},
-               {"filesTranslation", false},
-               {"supportedFilesFormat", Json::array()},
-               {"language",
-                {{"source", source},
-                 {"target", NamedCode(ToLibreCode(target), LanguageName(target).value_or(target))}}}};
+  Json source =
+      options.detector
+          ? NamedCode("auto", "Auto Detect")
+          : NamedCode(ToLibreCode(reach.empty() ? "en" : reach.begin()->first),
+                      LanguageName(reach.empty() ? "en" : reach.begin()->first).value_or(""));
+  Json body = {
+      {"charLimit", char_limit},
+      {"frontendTimeout", 500},
+      {"apiKeys", options.keys != nullptr},
+      {"keyRequired", options.api.require_key},
+      {"suggestions", false},
+      {"filesTranslation", false},
+      {"supportedFilesFormat", Json::array()},
+      {"language",
+       {{"source", source},
+        {"target", NamedCode(ToLibreCode(target), LanguageName(target).value_or(target))}}}};
   return JsonAnswer(200, body);
 }
 
@@ -330,7 +336,7 @@ bool IsRoute(std::string_view method, std::string_view path) {
 }
 
 service::Answer Serve(const Router& router, const HttpOptions& options, std::string_view method,
-                       std::string_view path, const ApiFields& fields, std::string_view client) {
+                      std::string_view path, const ApiFields& fields, std::string_view client) {
   if (method == "OPTIONS") {
     service::Answer preflight = JsonAnswer(204, nullptr);
     preflight.body.clear();

@@ -17,6 +17,6 @@ bool IsRoute(std::string_view method, std::string_view path);
 
 // Answers a request to one of IsRoute's paths, with CORS headers.
 Answer Serve(const Router& router, const HttpOptions& options, std::string_view method,
-              std::string_view path, const ApiFields& fields, std::string_view client);
+             std::string_view path, const ApiFields& fields, std::string_view client);
 
 }  // namespace service::libretranslate
