@@ -138,7 +138,7 @@ Answer AnswerApi(const Router& router, const HttpOptions& options, std::string_v
     fields.problem =
         "Invalid request: the body is longer than " + std::to_string(kMaxBody) + " bytes";
   }
-  if (apy::IsRoute(path, fields)) {
+  if (apy::IsRoute(method, path, fields)) {
     return apy::Serve(router, options, method, path, fields, headers.client);
   }
   return libretranslate::Serve(router, options, method, path, fields, headers.client);

@@ -132,9 +132,13 @@ Answer IdentifyLanguage(const HttpOptions& options, const ApiFields& fields) {
 
 }  // namespace
 
-bool IsRoute(std::string_view path, const ApiFields& fields) {
+bool IsRoute(std::string_view method, std::string_view path, const ApiFields& fields) {
   if (path == "/listPairs" || path == "/identifyLang") return true;
-  return path == "/translate" && fields.values.contains("langpair");
+  if (path != "/translate") return false;
+  if (fields.values.contains("langpair")) return true;
+  // LibreTranslate's /translate is a POST naming a source or a target; a GET naming neither
+  // is an APy client's that left the pair out.
+  return method == "GET" && !fields.values.contains("source") && !fields.values.contains("target");
 }
 
 Answer Serve(const Router& router, const HttpOptions& options, std::string_view method,

@@ -12,8 +12,8 @@
 namespace service::apy {
 
 // Whether the request is one of this API's: /listPairs, /identifyLang, or a /translate that
-// names a `langpair` (LibreTranslate's /translate has none).
-bool IsRoute(std::string_view path, const ApiFields& fields);
+// names a `langpair` (LibreTranslate's has none), or a GET of it naming no source or target.
+bool IsRoute(std::string_view method, std::string_view path, const ApiFields& fields);
 
 // Answers a request IsRoute took, with CORS headers.
 Answer Serve(const Router& router, const HttpOptions& options, std::string_view method,
