@@ -25,7 +25,7 @@ constexpr char kSynopsis[] =
     "                           [--api-keys-file PATH | --api-keys-credential NAME]\n"
     "                           [--require-api-key] [--batch-limit N]\n";
 
-// Today's synopsis above the options CLI11 lists, each with the text it is added with.
+// The synopsis above the options CLI11 lists, each with the text it is added with.
 class Help : public CLI::Formatter {
  public:
   Help() { column_width(22); }
@@ -247,7 +247,8 @@ Parsed ParseCommandLine(const std::vector<std::string>& arguments) {
   }
   std::vector<std::string> extras = app.remaining();
   if (!extras.empty()) {
-    const std::string& extra = extras.front();
+    // "-- WORD" names the word as the mistake, not the "--" before it.
+    const std::string& extra = extras.size() > 1 && extras[0] == "--" ? extras[1] : extras[0];
     return Refused((extra.size() > 1 && extra[0] == '-' ? "unknown option " : "unexpected word ") +
                    extra);
   }

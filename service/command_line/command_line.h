@@ -38,7 +38,8 @@ struct Parsed {
 };
 
 // `arguments` without the program's name. Reads the upstreams' key files and resolves the
-// credentials named, which are faults of the command line when missing; throws nothing.
+// credentials named, which are faults of the command line when missing. A mistake comes back as
+// a Parsed with status 2, never as an exception.
 Parsed ParseCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace service::command_line
