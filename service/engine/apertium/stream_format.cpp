@@ -126,13 +126,20 @@ std::string Reformat(std::string_view stream) {
 
 std::string Deformat(const std::vector<Piece>& pieces) {
   std::string stream;
+  bool ended = false;  // a sentence end stands after the last words
   for (const Piece& piece : SplitEdges(pieces).middle) {
     if (!piece.keep) {
       AppendText(stream, WithoutNul(piece.text), false);
+      ended = false;
       continue;
     }
     std::string text = WithoutNul(piece.text);
     if (text.empty()) continue;
+    // As apertium-deshtml does at a block's tag: the words before it end their sentence.
+    if (piece.ends_sentence && !ended && !stream.empty()) {
+      stream += kSentenceEnd;
+      ended = true;
+    }
     stream += '[';
     for (char c : text) {
       if (IsSpecialCharacter(c)) stream += '\\';
@@ -140,7 +147,7 @@ std::string Deformat(const std::vector<Piece>& pieces) {
     }
     stream += ']';
   }
-  return stream + kSentenceEnd;
+  return ended ? stream : stream + kSentenceEnd;
 }
 
 std::optional<std::string> Reformat(std::string_view stream, const std::vector<Piece>& pieces) {
