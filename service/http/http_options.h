@@ -3,6 +3,8 @@
 // HttpService that uses it.
 #pragma once
 
+#include "api_options.h"
+
 #include <string>
 
 namespace service {
@@ -30,6 +32,8 @@ struct HttpOptions {
   metrics::ServiceMetrics* metrics = nullptr;
   // When not empty, GET /metrics answers only "Authorization: Bearer <this>".
   std::string metrics_token;
+  // LibreTranslate's and Apertium-APy's APIs: their keys and the size of a batch.
+  ApiOptions api;
 };
 
 }  // namespace service

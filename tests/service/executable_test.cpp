@@ -189,17 +189,17 @@ TEST(Executable, AnswersItsCommandLineInOneClearMessage) {
       {"unknown option",
        {TRANSLATION_SERVICE_BINARY, "--nonsense"},
        2,
-       {"unknown option --nonsense", "usage:"}},
-      {"missing value", {TRANSLATION_SERVICE_BINARY, "--listen"}, 2, {"--listen needs a value"}},
+       {"unknown option --nonsense"}},
+      {"missing value", {TRANSLATION_SERVICE_BINARY, "--listen"}, 2, {"--listen: needs a value"}},
       {"bad address", {TRANSLATION_SERVICE_BINARY, "--listen", "no-port"}, 2, {"no-port"}},
       {"rate limit not a number",
        {TRANSLATION_SERVICE_BINARY, "--rate-limit", "ten"},
        2,
-       {"--rate-limit needs a whole number from 0 to 1000000000, not ten", "usage:"}},
+       {"--rate-limit: needs a whole number from 0 to 1000000000, not ten"}},
       {"negative character limit",
        {TRANSLATION_SERVICE_BINARY, "--char-limit", "-5"},
        2,
-       {"--char-limit needs a whole number from 0 to 1000000000, not -5"}},
+       {"--char-limit: needs a whole number from 0 to 1000000000, not -5"}},
       {"proxy by name",
        {TRANSLATION_SERVICE_BINARY, "--trust-proxy", "127.0.0.1,proxy.example"},
        2,
@@ -227,6 +227,10 @@ TEST(Executable, AnswersItsCommandLineInOneClearMessage) {
     int status = program.Stop();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << status << ": " << log;
     for (const char* text : c.says) EXPECT_NE(log.find(text), std::string::npos) << log;
+    if (c.status == 2) {
+      // The mistake alone, in a line that names the option, without the usage around it.
+      EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    }
     if (c.status == 1) {
       // One line for what is missing, one for the outcome.
       EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 2) << log;

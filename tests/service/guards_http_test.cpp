@@ -47,7 +47,7 @@ class GuardedServiceTest : public ::testing::Test {
 
     service_ = std::make_unique<RunningService>(
         std::move(engines),
-        service::HttpOptions{nullptr, nullptr, limits_.get(), metrics_.get(), kToken});
+        service::HttpOptions{nullptr, nullptr, limits_.get(), metrics_.get(), kToken, {}});
   }
   void TearDown() override { service_.reset(); }
 
