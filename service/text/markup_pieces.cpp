@@ -225,6 +225,7 @@ class Marks {
  private:
   void MarkSegment(std::size_t begin, std::size_t end);
   void KeepReferences(std::size_t begin, std::size_t end);
+  void KeepWordless();
   void KeepBlanksAtBreaks();
 
   Text html_;
@@ -270,35 +271,40 @@ void Marks::KeepReferences(std::size_t begin, std::size_t end) {
   }
 }
 
-// Text is translated only where it holds words, and the blanks between a sentence and the tag
-// that ends it (or the start or end of the input) belong to the tag.
+// Text is translated only where it holds words: a run of blanks and punctuation alone would
+// reach an engine as an empty sentence.
+void Marks::KeepWordless() {
+  for (std::size_t i = 0; i < html_.size();) {
+    std::size_t end = i;
+    while (end < html_.size() && text_[end] == text_[i]) ++end;
+    if (text_[i] && !std::any_of(html_.begin() + i, html_.begin() + end, IsWordByte)) {
+      std::fill(text_.begin() + i, text_.begin() + end, false);
+    }
+    i = end;
+  }
+}
+
+// The blanks between a sentence and the tag that ends it (or the start or end of the input)
+// belong to the tag. Runs only shrink here, each keeping its words, so the runs around stay.
 void Marks::KeepBlanksAtBreaks() {
   const std::size_t size = html_.size();
-  std::size_t i = 0;
   bool after_break = true;  // the input's start ends every sentence before it
-  while (i < size) {
+  for (std::size_t i = 0; i < size;) {
+    std::size_t end = i;
     if (!text_[i]) {
-      std::size_t end = i;
       after_break = false;
       for (; end < size && !text_[end]; ++end) after_break = after_break || ends_[end];
       i = end;
       continue;
     }
-    std::size_t end = i;
     while (end < size && text_[end]) ++end;
     bool before_break = end == size;
     for (std::size_t k = end; !before_break && k < size && !text_[k]; ++k) {
       before_break = ends_[k];
     }
     std::size_t first = i, last = end;
-    if (after_break) {
-      while (first < last && IsBlank(html_[first])) ++first;
-    }
-    if (before_break) {
-      while (last > first && IsBlank(html_[last - 1])) --last;
-    }
-    bool words = std::any_of(html_.begin() + first, html_.begin() + last, IsWordByte);
-    if (!words) first = last = end;
+    while (after_break && IsBlank(html_[first])) ++first;
+    while (before_break && IsBlank(html_[last - 1])) --last;
     std::fill(text_.begin() + i, text_.begin() + first, false);
     std::fill(text_.begin() + last, text_.begin() + end, false);
     i = end;
@@ -306,6 +312,7 @@ void Marks::KeepBlanksAtBreaks() {
 }
 
 std::vector<Piece> Marks::Pieces() {
+  KeepWordless();
   KeepBlanksAtBreaks();
   std::vector<Piece> pieces;
   for (std::size_t i = 0; i < html_.size();) {
