@@ -10,6 +10,7 @@
 #include "service/engine/upstream/upstream_option.h"
 #include "service/http/http_service.h"
 #include "service/http/listen_socket.h"
+#include "service/limits/api_keys.h"
 #include "service/limits/client_limits.h"
 #include "service/metrics/bearer_token.h"
 #include "service/metrics/service_metrics.h"
@@ -26,6 +27,20 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace {
+
+void ReadKeysAgain(service::limits::ApiKeyRing& keys) {
+  sd_notify(0, "RELOADING=1");
+  std::string problem = keys.Reload();
+  service::LogLine(problem.empty()
+                       ? "API keys read again: " + std::to_string(keys.Current()->size()) +
+                             " from " + keys.path()
+                       : problem + "; the keys in force stay");
+  sd_notify(0, "READY=1");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   service::command_line::Parsed parsed =
@@ -97,8 +112,14 @@ int main(int argc, char** argv) {
       service::LogLine("language detection with the word lists of" +
                        (analysed.empty() ? std::string(" no language") : analysed));
     }
-    service::HttpOptions http_options{&cache,   detector.get(), &limits,
-                                      &metrics, metrics_token,  settings.api};
+    std::unique_ptr<service::limits::ApiKeyRing> keys;
+    if (!settings.api.keys_file.empty()) {
+      keys = std::make_unique<service::limits::ApiKeyRing>(settings.api.keys_file);
+      service::LogLine("API keys: " + std::to_string(keys->Current()->size()) + " from " +
+                       keys->path());
+    }
+    service::HttpOptions http_options{&cache,        detector.get(), &limits,     &metrics,
+                                      metrics_token, keys.get(),     settings.api};
     service::HttpService http(router, std::move(socket), address, std::move(http_options));
     if (shared) service::LogLine("sharing state through " + RedisUrl(*settings.cache.shared));
     std::vector<service::Route> routes = router.Routes();
@@ -109,8 +130,11 @@ int main(int argc, char** argv) {
                      std::to_string(routes.size()) + " pairs: " + codes);
     // Under systemd (Type=notify) the unit counts as started from here; elsewhere a no-op.
     sd_notify(0, "READY=1");
+    // SIGHUP reads the keys again (systemctl reload); the others stop the service.
     int received = 0;
-    sigwait(&stop_signals, &received);
+    while (sigwait(&stop_signals, &received) == 0 && received == SIGHUP) {
+      if (keys) ReadKeysAgain(*keys);
+    }
     sd_notify(0, "STOPPING=1");
     http.Stop();
     service::LogLine("stopped");

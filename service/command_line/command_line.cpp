@@ -252,6 +252,10 @@ Parsed ParseCommandLine(const std::vector<std::string>& arguments) {
     return Refused((extra.size() > 1 && extra[0] == '-' ? "unknown option " : "unexpected word ") +
                    extra);
   }
+  // Without keys every request would be refused.
+  if (settings.api.require_key && settings.api.keys_file.empty()) {
+    return Refused("--require-api-key: needs --api-keys-file or --api-keys-credential");
+  }
   return Parsed{std::move(settings), 0, ""};
 }
 

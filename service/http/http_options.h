@@ -16,8 +16,9 @@ namespace detect {
 class LanguageDetector;
 }
 namespace limits {
+class ApiKeyRing;
 class ClientLimits;
-}
+}  // namespace limits
 namespace metrics {
 class ServiceMetrics;
 }
@@ -32,7 +33,9 @@ struct HttpOptions {
   metrics::ServiceMetrics* metrics = nullptr;
   // When not empty, GET /metrics answers only "Authorization: Bearer <this>".
   std::string metrics_token;
-  // LibreTranslate's and Apertium-APy's APIs: their keys and the size of a batch.
+  // The translation APIs other clients speak: their keys (null: any key, or none, will do) and
+  // the operator's settings for them.
+  const limits::ApiKeyRing* keys = nullptr;
   ApiOptions api;
 };
 

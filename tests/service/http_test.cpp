@@ -208,7 +208,7 @@ TEST_F(HttpTest, BadRequestsGetAPageWithoutTheMarker) {
       {"unknown pair", "/tr?trtext=dog&lp=xx_yy", 404, "xx_yy"},
       {"pair not started", "/tr?trtext=dog&lp=pt_it", 404, "pt_it"},
       {"empty pair", "/tr?trtext=dog&lp=", 404, "not available"},
-      {"unknown path", "/translate?trtext=dog&lp=en_es", 404, "Not found"},
+      {"unknown path", "/translation?trtext=dog&lp=en_es", 404, "Not found"},
       {"target above 64 KiB", "/tr?trtext=" + std::string(64 * 1024, 'a') + "&lp=en_es", 414,
        "too long"},
   };
