@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the demo need; quick when all are there.
 # A package index that fails to download (a mirror in the middle of a sync) is a warning: apt
 # installs from the lists that arrived. Only a package that cannot be installed ends the run.
-# Wine's 32-bit loader is installed only where the kernel runs i386 code.
+# Wine's 32-bit loader is installed only where the kernel runs i386 code; where apt refuses it
+# (a mirror out of step), it is tried again a day later.
 set -u
 
 packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
@@ -23,6 +24,15 @@ packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-de
 win32_loader="wine32:i386"
 win32_skipped="the 32-bit Wine tests and the demo will run in an emulated guest"
 retry_wait=10
+# A refusal of wine32:i386 is remembered for a day: where a mirror's i386 index is out of step,
+# each try costs about a minute (the indexes again, then the aligned versions) and fails the
+# same way until the mirror has caught up. MIRELSKAN_DEPS_CACHE names another folder for it;
+# with no folder at all (no home), nothing is remembered.
+refusal_stamp=""
+if [ -n "${MIRELSKAN_DEPS_CACHE:-}${XDG_CACHE_HOME:-}${HOME:-}" ]; then
+  refusal_stamp="${MIRELSKAN_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mirelskan}/wine32-refused"
+fi
+retry_after=$((24 * 3600))
 
 say() { echo "install-deps: $*"; }
 
@@ -106,13 +116,41 @@ aligned_versions() {
     }'
 }
 
+when() { date -d "@$1" '+%Y-%m-%d %H:%M'; }
+
+# Notes when wine32:i386 was refused and apt's reason; prints " (next try after TIME)", or
+# nothing where the stamp cannot be written: that only costs a try on the next run.
+remember_refusal() {
+  local now
+  [ -n "$refusal_stamp" ] || return 0
+  now=$(date +%s)
+  mkdir -p "$(dirname "$refusal_stamp")" 2>/dev/null &&
+    printf '%s\n%s\n' "$now" "$1" 2>/dev/null >"$refusal_stamp.new" &&
+    mv -f "$refusal_stamp.new" "$refusal_stamp" 2>/dev/null || return 0
+  echo " (next try after $(when $((now + retry_after))))"
+}
+
+# Prints why wine32:i386 is not tried this time when it was refused less than a day ago.
+remembered_refusal() {
+  local tried reason age
+  [ -f "$refusal_stamp" ] || return 1
+  { read -r tried && IFS= read -r reason; } <"$refusal_stamp" || return 1
+  [[ "$tried" =~ ^[0-9]+$ ]] || return 1
+  age=$(($(date +%s) - tried))
+  # A stamp from the future (a clock set back) says nothing of today's mirror.
+  [ "$age" -ge 0 ] && [ "$age" -lt "$retry_after" ] || return 1
+  if [ "$age" -lt 3600 ]; then age="$((age / 60)) min"; else age="$((age / 3600)) h"; fi
+  echo "not installing $win32_loader (tried $age ago: $reason;" \
+    "next try after $(when $((tried + retry_after)))); $win32_skipped"
+}
+
 # Installs wine32:i386 as it stands, or else with its libraries' versions aligned; never when
-# apt would remove a package to do so.
+# apt would remove a package to do so. A refusal is remembered, an install forgets it.
 install_win32_loader() {
-  local out pins removals
+  local out pins removals reason
   out=$(mktemp)
   if apt_get install -y --no-install-recommends "$win32_loader" >"$out" 2>&1; then
-    rm -f "$out"
+    rm -f "$out" "$refusal_stamp"
     return 0
   fi
   say "$win32_loader did not install as it stands ($(apt_errors "$out" | tail -n 1));" \
@@ -123,10 +161,15 @@ install_win32_loader() {
     >"$out" 2>&1
   removals=$(sed -n 's/^Remv \([^ ]*\).*/\1/p' "$out" | paste -sd ' ')
   if [ -n "$removals" ]; then
-    say "not installing $win32_loader: apt would remove $removals; $win32_skipped"
+    reason="apt would remove $removals"
+    say "not installing $win32_loader: $reason; $win32_skipped$(remember_refusal "$reason")"
   elif ! apt_get install -y --no-install-recommends --allow-downgrades "$win32_loader" $pins \
     >"$out" 2>&1; then
-    say "cannot install $win32_loader: $(apt_errors "$out" | tail -n 1); $win32_skipped"
+    reason=$(apt_errors "$out" | tail -n 1)
+    reason=${reason:-apt-get install failed}
+    say "cannot install $win32_loader: $reason; $win32_skipped$(remember_refusal "$reason")"
+  else
+    rm -f "$refusal_stamp"
   fi
   rm -f "$out"
 }
@@ -140,6 +183,8 @@ main() {
   if ! is_installed "$win32_loader"; then
     if ! refusal=$("$(dirname "$0")/i386-refusal.sh"); then
       say "not installing $win32_loader: $refusal; $win32_skipped"
+    elif refusal=$(remembered_refusal); then
+      say "$refusal"
     else
       want_win32=yes
     fi

@@ -17,10 +17,6 @@ std::optional<std::size_t> ParseCount(const std::string& digits) {
 
 }  // namespace
 
-bool IsCacheOption(const std::string& name) {
-  return name == "--cache-mib" || name == "--cache-days" || name == "--shared-state";
-}
-
 std::string ApplyCacheOption(const std::string& name, const std::string& value,
                              CacheOptions* options) {
   if (name == "--shared-state") {

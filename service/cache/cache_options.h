@@ -17,17 +17,8 @@ struct CacheOptions {
   std::optional<RedisAddress> shared;
 };
 
-inline constexpr const char* kCacheUsage =
-    "  --cache-mib N       remember up to N MiB of answers in memory (default 64; 0: none)\n"
-    "  --shared-state redis://HOST:PORT\n"
-    "                      share remembered answers and limit counters with the other\n"
-    "                      instances of a group through Redis (its own memory still first)\n"
-    "  --cache-days N      how long the shared state keeps an answer (default 7; 0: none)\n";
-
-bool IsCacheOption(const std::string& name);
-
-// Applies `name` (one IsCacheOption accepts) with `value`; what is wrong with the value, or ""
-// when nothing is.
+// Applies `name` (--cache-mib, --cache-days or --shared-state) with `value`; what is wrong with
+// the value, or "" when nothing is.
 std::string ApplyCacheOption(const std::string& name, const std::string& value,
                              CacheOptions* options);
 

@@ -58,8 +58,4 @@ Answer DetectLanguage(const Router& router, const detect::LanguageDetector& dete
   return Json(200, DetectionJson(detector.Detect(*text, candidates)));
 }
 
-Answer DetectBodyTooLong() {
-  return Refuse("The form is longer than " + std::to_string(kMaxFormBody) + " bytes.");
-}
-
 }  // namespace service

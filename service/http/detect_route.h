@@ -18,7 +18,4 @@ namespace service {
 Answer DetectLanguage(const Router& router, const detect::LanguageDetector& detector,
                       std::string_view form);
 
-// The 400 for a form body above kMaxFormBody, which is not read to the end.
-Answer DetectBodyTooLong();
-
 }  // namespace service

@@ -10,9 +10,8 @@ inline constexpr const char* kDefaultListen = "localhost:80";
 // A 4079-byte chunk percent-encoded is about 12 KiB; anything longer than this is refused (414).
 inline constexpr std::size_t kMaxTargetLength = 64 * 1024;
 
-// /detect: the text it weighs, decoded, and the form body a POST may carry it in.
+// /detect: the text it weighs, decoded.
 inline constexpr std::size_t kMaxDetectText = 16 * 1024;
-inline constexpr std::size_t kMaxFormBody = kMaxTargetLength;
 
 // HTTP. Each connection has a thread of its own, since a translation blocks while it runs.
 // Idle or stalled clients are dropped after the timeout; until then each holds one of the

@@ -3,6 +3,8 @@
 // HttpService that uses it.
 #pragma once
 
+#include "api_options.h"
+
 #include <string>
 
 namespace service {
@@ -14,8 +16,9 @@ namespace detect {
 class LanguageDetector;
 }
 namespace limits {
+class ApiKeyRing;
 class ClientLimits;
-}
+}  // namespace limits
 namespace metrics {
 class ServiceMetrics;
 }
@@ -30,6 +33,10 @@ struct HttpOptions {
   metrics::ServiceMetrics* metrics = nullptr;
   // When not empty, GET /metrics answers only "Authorization: Bearer <this>".
   std::string metrics_token;
+  // The translation APIs other clients speak: their keys (null: any key, or none, will do) and
+  // the operator's settings for them.
+  const limits::ApiKeyRing* keys = nullptr;
+  ApiOptions api;
 };
 
 }  // namespace service

@@ -1,8 +1,8 @@
 #include "http_service.h"
 
-#include "detect_route.h"
 #include "form_query.h"
 #include "http_config.h"
+#include "request_body.h"
 #include "request_summary.h"
 #include "routes.h"
 #include "service/limits/client_limits.h"
@@ -26,21 +26,42 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+struct PostProcessorDeleter {
+  void operator()(MHD_PostProcessor* processor) const { MHD_destroy_post_processor(processor); }
+};
+using PostProcessorOwner = std::unique_ptr<MHD_PostProcessor, PostProcessorDeleter>;
+
 // What the library does not keep for us between its callbacks: the request line's target as
-// sent (the library hands over only a decoded path) and when the request began.
+// sent (the library hands over only a decoded path), when the request began, and its body.
 struct ConnectionState {
   std::string target;
   Clock::time_point start;
   bool headers_read = false;
-  bool reads_form = false;  // a POST whose form body is kept, up to kMaxFormBody
-  bool too_long = false;    // the form passed kMaxFormBody: the rest is read and dropped
-  std::string body;
+  bool reads_body = false;  // a POST, whose body is kept up to kMaxBody
+  std::size_t body_size = 0;
+  RequestBody body;
+  // A form's fields come through the library's post processor; any other body as bytes.
+  PostProcessorOwner form;
+  bool form_broken = false;  // the post processor could not read the form
 };
 
 struct ResponseDeleter {
   void operator()(MHD_Response* response) const { MHD_destroy_response(response); }
 };
 using ResponseOwner = std::unique_ptr<MHD_Response, ResponseDeleter>;
+
+// What a page on another origin may do with the translation APIs.
+bool AddCorsHeaders(MHD_Response* response, bool preflight) {
+  bool added = MHD_add_response_header(response, "Access-Control-Allow-Origin", "*") == MHD_YES;
+  if (preflight) {
+    added &= MHD_add_response_header(response, "Access-Control-Allow-Methods",
+                                     "GET, POST, OPTIONS") == MHD_YES;
+    added &= MHD_add_response_header(response, "Access-Control-Allow-Headers",
+                                     "Authorization, Content-Type") == MHD_YES;
+    added &= MHD_add_response_header(response, "Access-Control-Max-Age", "86400") == MHD_YES;
+  }
+  return added;
+}
 
 MHD_Result Queue(MHD_Connection* connection, const Answer& answer) {
   ResponseOwner response(MHD_create_response_from_buffer(
@@ -65,6 +86,7 @@ MHD_Result Queue(MHD_Connection* connection, const Answer& answer) {
     headers &= MHD_add_response_header(response.get(), MHD_HTTP_HEADER_WWW_AUTHENTICATE,
                                        answer.authenticate) == MHD_YES;
   }
+  if (answer.cors) headers &= AddCorsHeaders(response.get(), answer.preflight);
   if (!headers) return MHD_NO;
   return MHD_queue_response(connection, static_cast<unsigned>(answer.status), response.get());
 }
@@ -108,13 +130,66 @@ void Count(metrics::ServiceMetrics& metrics, std::string_view target, const Answ
 
 bool Answerable(const char* method) {
   return std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 ||
-         std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0;
+         std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0 ||
+         std::strcmp(method, MHD_HTTP_METHOD_OPTIONS) == 0;
 }
 
-// The one POST the service reads: a form sent to /detect.
-bool ReadsForm(const char* method, std::string_view target, bool detects) {
-  return detects && std::strcmp(method, MHD_HTTP_METHOD_POST) == 0 &&
-         TargetPath(target) == "/detect";
+// A POST carries the fields of the translation APIs; the routes say what it may be.
+bool ReadsBody(const char* method) { return std::strcmp(method, MHD_HTTP_METHOD_POST) == 0; }
+
+// Counts `size` more bytes of the body; past the bound the rest is read and dropped, as a
+// GET's body is, and the answer says why: a client still sending would miss an answer sent
+// before it is done.
+bool WithinBound(ConnectionState& state, std::size_t size) {
+  if (state.body.too_long) return false;
+  state.body_size += size;
+  if (state.body_size <= kMaxBody) return true;
+  state.body.too_long = true;
+  state.body.form.clear();
+  state.body.bytes.clear();
+  return false;
+}
+
+// Each call brings the next bytes of one field's value, from `offset` on.
+MHD_Result KeepFormField(void* context, MHD_ValueKind, const char* key, const char*, const char*,
+                         const char*, const char* data, uint64_t offset, size_t size) {
+  auto& state = *static_cast<ConnectionState*>(context);
+  try {
+    auto& form = state.body.form;
+    if (offset == 0 || form.empty() || form.back().first != key) form.emplace_back(key, "");
+    form.back().second.append(data ? data : "", size);
+  } catch (...) {
+    return MHD_NO;
+  }
+  return MHD_YES;
+}
+
+void StartBody(MHD_Connection* connection, ConnectionState& state) {
+  state.body.content_type = Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE);
+  // Null for a body of another kind (JSON), which is then kept as bytes.
+  state.form.reset(MHD_create_post_processor(connection, 16 * 1024, &KeepFormField, &state));
+}
+
+// Takes the next bytes of the body; false when the connection must end.
+bool TakeBody(ConnectionState& state, const char* upload, std::size_t size) {
+  if (!state.reads_body || !WithinBound(state, size)) return true;
+  if (state.form) {
+    if (MHD_post_process(state.form.get(), upload, size) != MHD_YES) state.form_broken = true;
+    return true;
+  }
+  try {
+    state.body.bytes.append(upload, size);
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+// The form's last field is complete only once the post processor is done.
+void FinishBody(ConnectionState& state) {
+  if (!state.form) return;
+  if (MHD_destroy_post_processor(state.form.release()) != MHD_YES) state.form_broken = true;
+  if (state.body.too_long) state.body.form.clear();
 }
 
 }  // namespace
@@ -143,9 +218,11 @@ struct HttpService::Callbacks {
     }
     state->start = Clock::now();
     state->headers_read = false;
-    state->reads_form = false;
-    state->too_long = false;
-    state->body.clear();
+    state->reads_body = false;
+    state->body_size = 0;
+    state->body = RequestBody{};
+    state->form.reset();
+    state->form_broken = false;
     return state;
   }
 
@@ -158,29 +235,18 @@ struct HttpService::Callbacks {
     if (!state->headers_read) {
       state->headers_read = true;
       // A GET may carry a body: it is read and dropped below before the answer, so that it
-      // cannot be taken for the next request. A form POST to /detect is read, up to a bound.
+      // cannot be taken for the next request. A POST's is read, up to a bound.
       // Other methods are refused at once.
-      state->reads_form = ReadsForm(method, state->target, service.options_.detector != nullptr);
-      if (Answerable(method) || state->reads_form) return MHD_YES;
+      state->reads_body = ReadsBody(method);
+      if (state->reads_body) StartBody(connection, *state);
+      if (Answerable(method) || state->reads_body) return MHD_YES;
     }
     if (*upload_size != 0) {
       std::size_t size = *upload_size;
       *upload_size = 0;
-      if (!state->reads_form || state->too_long) return MHD_YES;
-      // Past the bound the rest is read and dropped, as a GET's body is, and the answer says
-      // why: a client that is still sending would miss an answer sent before it is done.
-      if (state->body.size() + size > kMaxFormBody) {
-        state->too_long = true;
-        state->body.clear();
-        return MHD_YES;
-      }
-      try {
-        state->body.append(upload, size);
-      } catch (...) {
-        return MHD_NO;
-      }
-      return MHD_YES;
+      return TakeBody(*state, upload, size) ? MHD_YES : MHD_NO;
     }
+    FinishBody(*state);
     try {
       const HttpOptions& options = service.options_;
       std::string client = options.limits ? ClientOf(connection, *options.limits) : "";
@@ -188,9 +254,9 @@ struct HttpService::Callbacks {
       headers.accept = Header(connection, MHD_HTTP_HEADER_ACCEPT);
       headers.authorization = Header(connection, MHD_HTTP_HEADER_AUTHORIZATION);
       headers.client = client;
-      Answer answer = state->too_long ? DetectBodyTooLong()
-                                      : AnswerRequest(service.router_, options, method,
-                                                      state->target, headers, state->body);
+      Answer answer = state->form_broken ? FormNotRead()
+                                         : AnswerRequest(service.router_, options, method,
+                                                         state->target, headers, state->body);
       // HTTP/1.0 clients such as WinINet pool a connection that is not plainly closed.
       if (std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0) answer.close = true;
       MHD_Result queued = Queue(connection, answer);

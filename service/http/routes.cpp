@@ -1,10 +1,13 @@
 #include "routes.h"
 
+#include "api_fields.h"
+#include "apy/apy_api.h"
 #include "detect_route.h"
 #include "form_query.h"
 #include "guards.h"
 #include "health.h"
 #include "http_config.h"
+#include "libretranslate/libretranslate_api.h"
 #include "pages.h"
 #include "service/cache/translation_cache.h"
 #include "service/detect/target_code.h"
@@ -13,6 +16,7 @@
 #include "service/text/protected_spans.h"
 #include "service/text/text_encoding.h"
 #include "target_code_list.h"
+#include "text_translation.h"
 
 #include <algorithm>
 #include <optional>
@@ -28,48 +32,6 @@ Answer Respond(int status, std::string body) {
   // A request the service could not read leaves nothing worth keeping the connection for.
   answer.close = status == 400 || status == 405 || status == 414;
   return answer;
-}
-
-// The translation of a text that is not blank: remembered, or from the engines (and then
-// remembered); nothing after filling *refusal when it cannot be had now. *refusal and *answered
-// name the engine asked and its result, for the metrics.
-std::optional<std::string> TranslateText(const Router& router, cache::TranslationCache* cache,
-                                         const std::string& code, const std::string& text,
-                                         Answer* refusal, Answer* answered) {
-  std::vector<Piece> pieces = ProtectSpans(text);
-  if (cache) {
-    if (auto remembered = cache->Recall(code, pieces)) return remembered;
-  }
-  // An engine that is down would only fail again: say so at once. (The code may have gone
-  // since it was looked up; the router then says so.)
-  if (Engine* engine = router.Find(code)) {
-    EngineHealth health = engine->Health();
-    if (!health.ready) {
-      *refusal =
-          Respond(503, MessagePage("Translation engine down",
-                                   "The engine " + engine->Name() + " that serves \"" + code +
-                                       "\" is down: " + health.reason + ". Please try again later.",
-                                   {}));
-      refusal->engine = engine->Name();
-      refusal->translation = metrics::kEngineDown;
-      return std::nullopt;
-    }
-  }
-  std::string engine;
-  Translation translation = router.Translate(code, pieces, &engine);
-  if (!translation.ok) {
-    *refusal = Respond(503, MessagePage("Translation failed",
-                                        "The text could not be translated: " + translation.problem +
-                                            ". Please try again.",
-                                        {}));
-    refusal->engine = engine;
-    refusal->translation = metrics::kFailed;
-    return std::nullopt;
-  }
-  answered->engine = engine;
-  answered->translation = metrics::kTranslated;
-  if (cache) cache->Remember(code, pieces, translation.text);
-  return std::move(translation.text);
 }
 
 Answer AsTyped(std::string_view text, const FormState& form, bool for_browser, bool utf8) {
@@ -124,10 +86,21 @@ Answer Translate(const Router& router, const HttpOptions& options, std::string_v
   std::string result = *text;  // a blank text stays as it is
   Answer answered;
   if (!IsBlank(*text)) {
-    Answer refusal;
-    auto translation = TranslateText(router, options.cache, pair, utf8_text, &refusal, &answered);
-    if (!translation) return refusal;
-    result = utf8 ? *translation : Utf8ToWindows1252(*translation);
+    TextTranslation translation =
+        TranslateText(router, options.cache, pair, utf8_text, TextFormat::kChat);
+    if (!translation.ok) {
+      Answer refusal =
+          Respond(translation.status,
+                  MessagePage(translation.result == metrics::kEngineDown ? "Translation engine down"
+                                                                         : "Translation failed",
+                              translation.problem, {}));
+      refusal.engine = std::move(translation.engine);
+      refusal.translation = translation.result;
+      return refusal;
+    }
+    answered.engine = std::move(translation.engine);
+    answered.translation = translation.result;
+    result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
   }
   Answer answer = AsTyped(result, form, for_browser, utf8);
   answer.engine = std::move(answered.engine);
@@ -146,17 +119,49 @@ Answer Health(const Router& router) {
   return answer;
 }
 
+// APy's clients reach it under "/apy" (translate-shell asks for .../apy/translate).
+std::string_view WithoutApyPrefix(std::string_view path) {
+  constexpr std::string_view kPrefix = "/apy/";
+  if (path.substr(0, kPrefix.size()) == kPrefix) path.remove_prefix(kPrefix.size() - 1);
+  return path;
+}
+
+bool IsApiPath(std::string_view method, std::string_view path) {
+  return libretranslate::IsRoute(method, path) || path == "/listPairs" || path == "/identifyLang";
+}
+
+Answer AnswerApi(const Router& router, const HttpOptions& options, std::string_view method,
+                 std::string_view path, std::string_view query, const RequestHeaders& headers,
+                 const RequestBody& body) {
+  ApiFields fields = ReadApiFields(query, body);
+  if (body.too_long) {
+    fields.problem =
+        "Invalid request: the body is longer than " + std::to_string(kMaxBody) + " bytes";
+  }
+  if (apy::IsRoute(method, path, fields)) {
+    return apy::Serve(router, options, method, path, fields, headers.client);
+  }
+  return libretranslate::Serve(router, options, method, path, fields, headers.client);
+}
+
 }  // namespace
 
 Answer AnswerRequest(const Router& router, const HttpOptions& options, std::string_view method,
                      std::string_view target, const RequestHeaders& headers,
-                     std::string_view body) {
+                     const RequestBody& body) {
   if (target.size() > kMaxTargetLength) return TargetTooLong();
   std::string_view path = TargetPath(target);
-  bool detects = options.detector && path == "/detect";
-  if (detects && (method == "POST" || method == "GET" || method == "HEAD")) {
+  std::string_view api_path = WithoutApyPrefix(path);
+  // GET /detect keeps its own answer; a POST to it is LibreTranslate's.
+  if (options.detector && path == "/detect" && (method == "GET" || method == "HEAD")) {
     if (auto refused = RefuseOverRate(options, headers.client)) return std::move(*refused);
-    return DetectLanguage(router, *options.detector, method == "POST" ? body : TargetQuery(target));
+    return DetectLanguage(router, *options.detector, TargetQuery(target));
+  }
+  if (IsApiPath(method == "OPTIONS" ? "POST" : method, api_path)) {
+    Answer answer =
+        AnswerApi(router, options, method, api_path, TargetQuery(target), headers, body);
+    if (body.too_long && answer.status == 400) answer.status = 413;
+    return answer;
   }
   if (method != "GET" && method != "HEAD") {
     Answer answer = Respond(
@@ -183,6 +188,17 @@ Answer AnswerRequest(const Router& router, std::string_view method, std::string_
   RequestHeaders headers;
   headers.accept = accept;
   return AnswerRequest(router, HttpOptions{}, method, target, headers);
+}
+
+Answer FormNotRead() {
+  Answer answer;
+  answer.status = 400;
+  answer.body = R"({"error":"Invalid request: the form could not be read"})"
+                "\n";
+  answer.type = "application/json";
+  answer.cors = true;
+  answer.close = true;
+  return answer;
 }
 
 Answer TargetTooLong() {

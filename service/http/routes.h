@@ -4,6 +4,7 @@
 #pragma once
 
 #include "http_options.h"
+#include "request_body.h"
 #include "service/engine/router.h"
 
 #include <string>
@@ -20,6 +21,10 @@ struct Answer {
   const char* allow = nullptr;         // the methods a 405 offers instead
   std::string retry_after;             // a 429's Retry-After, in seconds
   const char* authenticate = nullptr;  // a 401's WWW-Authenticate
+  // The translation APIs answer pages on other origins (Access-Control-Allow-Origin: *), and
+  // their OPTIONS preflight says which methods and headers those pages may use.
+  bool cors = false;
+  bool preflight = false;
   // For the metrics: the engine a translation was asked of, and its result (service_metrics.h),
   // or null when no engine was.
   std::string engine;
@@ -34,19 +39,25 @@ struct RequestHeaders {
   std::string_view accept;
   std::string_view authorization;
   std::string_view client;  // who the limits count the request against
+  std::string_view content_type;
 };
 
-// `target` as it stood in the request line: escapes, '+' and raw bytes as sent. Translations
-// and detections (and only they) count against the client's limits. With a detector in
-// `options`, /tr also takes the codes that name only the target ("en", "auto_en") and /detect
-// answers, its POST with the form `body`.
+// `target` as it stood in the request line: escapes, '+' and raw bytes as sent, an absolute
+// form and the "/apy" prefix APy's clients put in front taken off. Translations and detections
+// (and only they) count against the client's limits. With a detector in `options`, /tr also
+// takes the codes that name only the target ("en", "auto_en") and /detect answers. The
+// translation APIs other clients speak (LibreTranslate's, Apertium-APy's) read their fields
+// from the query and the `body`.
 Answer AnswerRequest(const Router& router, const HttpOptions& options, std::string_view method,
                      std::string_view target, const RequestHeaders& headers,
-                     std::string_view body = {});
+                     const RequestBody& body = {});
 
 // The same with every option off.
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
                      std::string_view accept = {});
+
+// The 400 for a form body the HTTP layer could not read.
+Answer FormNotRead();
 
 // The 414 for a target above kMaxTargetLength.
 Answer TargetTooLong();

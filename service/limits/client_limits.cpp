@@ -6,8 +6,8 @@ namespace service::limits {
 
 ClientLimits::ClientLimits(LimitSettings settings, SharedCounter shared, WallClock clock)
     : settings_(std::move(settings)),
-      clock_(clock ? std::move(clock)
-                   : WallClock([] { return std::chrono::system_clock::now(); })) {
+      clock_(clock ? std::move(clock) : WallClock([] { return std::chrono::system_clock::now(); })),
+      key_rate_(0, shared) {
   if (settings_.requests_per_minute > 0) {
     rate_ = std::make_unique<RateLimiter>(settings_.requests_per_minute, std::move(shared));
   }
@@ -20,6 +20,10 @@ std::string ClientLimits::Client(std::string_view peer, std::string_view forward
 Admission ClientLimits::Admit(const std::string& client) {
   if (!rate_) return {};
   return rate_->Admit(client, clock_());
+}
+
+Admission ClientLimits::AdmitKey(const std::string& counter, long long per_minute) {
+  return key_rate_.Admit(counter, clock_(), per_minute);
 }
 
 bool ClientLimits::TextAllowed(std::size_t characters) const {

@@ -8,6 +8,11 @@ RateLimiter::RateLimiter(long long per_window, SharedCounter shared)
     : per_window_(per_window), shared_(std::move(shared)) {}
 
 Admission RateLimiter::Admit(const std::string& client, std::chrono::system_clock::time_point now) {
+  return Admit(client, now, per_window_);
+}
+
+Admission RateLimiter::Admit(const std::string& client, std::chrono::system_clock::time_point now,
+                             long long per_window) {
   auto since_epoch = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch());
   long long window = since_epoch / kRateWindow;
   long long count = CountHere(client, window);
@@ -18,7 +23,7 @@ Admission RateLimiter::Admit(const std::string& client, std::chrono::system_cloc
     if (shared) count = *shared;
   }
   Admission admission;
-  if (count <= per_window_) return admission;
+  if (count <= per_window) return admission;
   admission.allowed = false;
   auto left = kRateWindow - (since_epoch - window * std::chrono::milliseconds(kRateWindow));
   admission.retry_at = now + left;

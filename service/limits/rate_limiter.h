@@ -37,6 +37,9 @@ class RateLimiter {
 
   // Counts one request of `client` at `now` and says whether it may be served.
   Admission Admit(const std::string& client, std::chrono::system_clock::time_point now);
+  // The same with a limit of its own for this client: an API key's.
+  Admission Admit(const std::string& client, std::chrono::system_clock::time_point now,
+                  long long per_window);
 
  private:
   long long CountHere(const std::string& client, long long window);

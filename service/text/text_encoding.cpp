@@ -1,104 +1,123 @@
 #include "text_encoding.h"
 
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/utf8.h>
+
 #include <cstdint>
+#include <memory>
+#include <stdexcept>
 
 namespace service {
 
 namespace {
 
-// Code points of bytes 0x80..0x9F; the rest of the byte range maps to itself.
-constexpr char32_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+// ICU takes no more than 2^30 - 1 bytes in a call (and an int32_t length): a longer text is
+// converted in pieces that end before a character's first byte, so no character is split. Far
+// more than any request the service takes.
+constexpr std::size_t kPiece = std::size_t{1} << 28;
 
-void AppendUtf8(std::string& out, char32_t code_point) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
+std::string_view NextPiece(std::string_view text) {
+  if (text.size() <= kPiece) return text;
+  std::size_t end = kPiece;
+  while (end > kPiece - U8_MAX_LENGTH && U8_IS_TRAIL(static_cast<std::uint8_t>(text[end]))) --end;
+  return text.substr(0, end);
 }
 
-// Decodes the sequence at `i` (valid UTF-8 assumed) and advances past it.
-char32_t NextCodePoint(std::string_view text, std::size_t& i) {
-  auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
-  std::uint8_t lead = byte(i);
-  std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  if (i + length > text.size()) {
-    i = text.size();
-    return U'?';
+struct ConverterClose {
+  void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterClose>;
+
+// One for each conversion: a converter keeps state between its calls and is no thread's to
+// share; the table behind it ICU loads once.
+Converter Open(const char* name) {
+  UErrorCode status = U_ZERO_ERROR;
+  Converter converter(ucnv_open(name, &status));
+  if (U_FAILURE(status)) {
+    throw std::runtime_error(std::string("ICU has no converter for ") + name + ": " +
+                             u_errorName(status));
   }
-  char32_t code_point = length == 1 ? lead : lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) code_point = (code_point << 6) | (byte(i + k) & 0x3F);
-  i += length;
-  return code_point;
+  return converter;
+}
+
+// Every character the target cannot hold becomes one '?'. ICU's own substitution would leave out
+// the default-ignorable ones (U+200B, the variation selectors, ...) and write the SUB control.
+void QuestionMark(const void*, UConverterFromUnicodeArgs* args, const UChar*, std::int32_t, UChar32,
+                  UConverterCallbackReason reason, UErrorCode* status) {
+  if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR) return;
+  *status = U_ZERO_ERROR;
+  ucnv_cbFromUWriteBytes(args, "?", 1, 0, status);
+}
+
+// ICU's windows-1252 (ibm-5348) maps the five bytes the code page leaves undefined to the C1
+// controls of the same value, and back, as Windows does: every byte goes to UTF-8 and back
+// unchanged. No "best fit" stands in for a character it cannot hold (ICU uses none unless asked).
+std::string Convert(std::string_view text, const char* from, const char* to) {
+  Converter source = Open(from);
+  Converter target = Open(to);
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setFromUCallBack(target.get(), QuestionMark, nullptr, nullptr, nullptr, &status);
+  std::string converted(text.size() + text.size() / 2 + 8, '\0');
+  std::size_t written = 0;
+  UChar pivot[1024];
+  UChar* pivot_source = pivot;
+  UChar* pivot_target = pivot;
+  const char* next = text.data();
+  const char* end = text.data() + text.size();
+  bool reset = true;
+  while (U_SUCCESS(status)) {
+    char* out = converted.data() + written;
+    ucnv_convertEx(target.get(), source.get(), &out, converted.data() + converted.size(), &next,
+                   end, pivot, &pivot_source, &pivot_target, pivot + std::size(pivot), reset,
+                   /*flush=*/true, &status);
+    written = static_cast<std::size_t>(out - converted.data());
+    reset = false;
+    if (status != U_BUFFER_OVERFLOW_ERROR) break;
+    status = U_ZERO_ERROR;
+    converted.resize(converted.size() * 2);
+  }
+  if (U_FAILURE(status)) {
+    throw std::runtime_error(std::string("ICU could not convert from ") + from + " to " + to +
+                             ": " + u_errorName(status));
+  }
+  converted.resize(written);
+  return converted;
 }
 
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    auto lead = static_cast<std::uint8_t>(bytes[i]);
-    std::size_t length;
-    std::uint8_t low = 0x80;
-    std::uint8_t high = 0xBF;  // bounds of the second byte
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;   // overlong
-      if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;   // overlong
-      if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-    } else {
-      return false;
+  while (!bytes.empty()) {
+    std::string_view piece = NextPiece(bytes);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(piece.data());
+    const auto length = static_cast<std::int32_t>(piece.size());
+    for (std::int32_t i = 0; i < length;) {
+      UChar32 code_point;
+      // Strict since ICU 60: an overlong form, a surrogate or anything above U+10FFFF is < 0.
+      U8_NEXT(data, i, length, code_point);
+      if (code_point < 0) return false;
     }
-    if (i + length > bytes.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      auto next = static_cast<std::uint8_t>(bytes[i + k]);
-      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-    }
-    i += length;
+    bytes.remove_prefix(piece.size());
   }
   return true;
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
   std::string text;
-  text.reserve(bytes.size() * 2);
-  for (char c : bytes) {
-    auto byte = static_cast<std::uint8_t>(c);
-    AppendUtf8(text, byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte);
+  // Each byte is a character: a piece may end anywhere.
+  for (std::size_t start = 0; start < bytes.size(); start += kPiece) {
+    text += Convert(bytes.substr(start, kPiece), "windows-1252", "UTF-8");
   }
   return text;
 }
 
 std::string Utf8ToWindows1252(std::string_view text) {
   std::string bytes;
-  bytes.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    char32_t code_point = NextCodePoint(text, i);
-    if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF)) {
-      bytes += static_cast<char>(code_point);
-      continue;
-    }
-    char mapped = '?';
-    for (int k = 0; k < 32; ++k) {
-      if (kHighControls[k] == code_point) mapped = static_cast<char>(0x80 + k);
-    }
-    bytes += mapped;
+  while (!text.empty()) {
+    std::string_view piece = NextPiece(text);
+    bytes += Convert(piece, "UTF-8", "windows-1252");
+    text.remove_prefix(piece.size());
   }
   return bytes;
 }

@@ -13,8 +13,10 @@ run_case() {
   export STATE
   printf '%s\n' $ABSENT >"$STATE/absent"
   : >"$STATE/log"
-  declare -p UPDATE_FAILS SKEWED NEVER REMOVES 2>/dev/null | sed 's/^declare -. //' >"$STATE/case"
-  said=$(PATH="$here/stand-ins:$PATH" MIRELSKAN_I386_PROBE="$PROBE" "$script" 2>&1)
+  declare -p UPDATE_FAILS SKEWED STILL_SKEWED NEVER REMOVES 2>/dev/null |
+    sed 's/^declare -. //' >"$STATE/case"
+  said=$(PATH="$here/stand-ins:$PATH" MIRELSKAN_I386_PROBE="$PROBE" MIRELSKAN_DEPS_CACHE="$CACHE" \
+    "$script" 2>&1)
   status=$?
   ran=$(cat "$STATE/log")
   still_absent=$(paste -sd ' ' "$STATE/absent")
@@ -33,9 +35,24 @@ check() {  # check CASE DESCRIPTION CONDITION...
 }
 has() { [[ "$1" == *"$2"* ]]; }
 lacks() { ! has "$@"; }
+# shellcheck disable=SC2053 # the pattern is a glob
+like() { [[ "$1" == $2 ]]; }  # like TEXT GLOB
 
 kernel_refuses="$here/stand-ins/i386-refused"
-reset_case() { UPDATE_FAILS="" SKEWED="" NEVER="" REMOVES="" PROBE=/bin/true ABSENT="wine32:i386"; }
+# Each case remembers refusals in a folder of its own, which the next case's reset_case removes.
+CACHE=""
+trap 'rm -rf "$CACHE"' EXIT
+reset_case() {
+  UPDATE_FAILS="" SKEWED="" STILL_SKEWED="" NEVER="" REMOVES="" PROBE=/bin/true
+  ABSENT="wine32:i386"
+  rm -rf "$CACHE"
+  CACHE=$(mktemp -d)
+}
+stamp() { cat "$CACHE/wine32-refused" 2>/dev/null; }
+# refused_at SECONDS_AGO REASON: a refusal as an earlier run remembers it.
+refused_at() { printf '%s\n%s\n' $(($(date +%s) - $1)) "$2" >"$CACHE/wine32-refused"; }
+in_guest="the 32-bit Wine tests and the demo will run in an emulated guest"
+breaks="Error, pkgProblemResolver::Resolve generated breaks, this may be caused by held packages."
 
 reset_case
 UPDATE_FAILS=yes PROBE=$kernel_refuses ABSENT="apertium-es-pt wine32:i386"
@@ -81,6 +98,47 @@ check never-installable "exits 1" [ "$status" -eq 1 ]
 check never-installable "names the package and apt's reason" has "$said" \
   "cannot install apertium-es-pt: Unable to locate package apertium-es-pt"
 check never-installable "blames no other package" lacks "$said" "cannot install cmake"
+
+reset_case
+SKEWED=yes STILL_SKEWED=yes UPDATE_FAILS=yes
+run_case
+check refused "exits 0" [ "$status" -eq 0 ]
+check refused "gives apt's reason and when it tries again" has "$said" \
+  "cannot install wine32:i386: $breaks; $in_guest (next try after "
+digit="[0-9]"
+check refused "remembers the time and apt's reason" \
+  like "$(stamp)" "$digit$digit$digit$digit$digit$digit$digit$digit$digit$digit"$'\n'"$breaks"
+# The same machine, a minute later.
+run_case
+check refusal-remembered "exits 0" [ "$status" -eq 0 ]
+check refusal-remembered "runs no apt-get or dpkg" [ -z "$ran" ]
+check refusal-remembered "says so in one line" like "$said" \
+  "install-deps: not installing wine32:i386 (tried 0 min ago: $breaks; next try after $digit$digit$digit$digit-$digit$digit-$digit$digit $digit$digit:$digit$digit); $in_guest"
+check refusal-remembered "keeps the stamp" has "$(stamp)" "$breaks"
+
+reset_case
+refused_at $((3 * 3600 + 60)) "apt would remove wine64"
+ABSENT="apertium-es-pt wine32:i386"
+run_case
+check refused-3h-ago "installs the others" [ "$still_absent" = "wine32:i386" ]
+check refused-3h-ago "does not try wine32" lacks "$ran" "wine32"
+check refused-3h-ago "says when it tried" has "$said" \
+  "install-deps: not installing wine32:i386 (tried 3 h ago: apt would remove wine64; next try after "
+
+reset_case
+refused_at $((25 * 3600)) "$breaks"
+SKEWED=yes
+run_case
+check refused-yesterday "tries again" has "$ran" \
+  $'dpkg --add-architecture i386\napt-get -q update\napt-get -q install -y --no-install-recommends wine32:i386'
+check refused-yesterday "installs wine32" [ -z "$still_absent" ]
+check refused-yesterday "forgets the refusal" [ -z "$(stamp)" ]
+
+reset_case
+refused_at -3600 "$breaks"
+run_case
+check stamp-from-the-future "tries again" has "$ran" "apt-get -q install -y --no-install-recommends wine32:i386"
+check stamp-from-the-future "forgets the refusal at once" [ -z "$(stamp)" ]
 
 echo "install-deps: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -47,7 +47,7 @@ class GuardedServiceTest : public ::testing::Test {
 
     service_ = std::make_unique<RunningService>(
         std::move(engines),
-        service::HttpOptions{nullptr, nullptr, limits_.get(), metrics_.get(), kToken});
+        service::HttpOptions{nullptr, nullptr, limits_.get(), metrics_.get(), kToken, nullptr, {}});
   }
   void TearDown() override { service_.reset(); }
 
@@ -146,6 +146,7 @@ TEST_F(GuardedServiceTest, MetricsCountTheRequestsMadeBetweenTwoScrapes) {
       {"127.0.0.6", "/tr?trtext=%20&lp=en_es", 200},  // blank: no engine asked
       {"127.0.0.6", "/no/such/page?x=1", 404},
       {"127.0.0.6", "/health", 503},
+      {"127.0.0.6", "/languages", 200},
   };
   for (const auto& request : kRequests) {
     SCOPED_TRACE(request.target);
@@ -165,6 +166,7 @@ TEST_F(GuardedServiceTest, MetricsCountTheRequestsMadeBetweenTwoScrapes) {
       {R"(mirelskan_http_requests_total{route="/tr",status="503"})", 1},
       {R"(mirelskan_http_requests_total{route="other",status="404"})", 1},
       {R"(mirelskan_http_requests_total{route="/health",status="503"})", 1},
+      {R"(mirelskan_http_requests_total{route="/languages",status="200"})", 1},
       {R"(mirelskan_http_requests_total{route="/metrics",status="200"})", 1},
       {R"(mirelskan_http_request_duration_seconds_count{route="/tr"})", 5},
       {R"(mirelskan_http_request_duration_seconds_bucket{route="/tr",le="+Inf"})", 5},

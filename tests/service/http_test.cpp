@@ -45,6 +45,7 @@ TEST_F(HttpTest, TranslatesDirectReverseAndPivotPairs) {
   }
 }
 
+// "{ braces }" with its blanks is no placeholder: the braces still reach the stream format.
 TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
   struct Case {
     const char* code;
@@ -54,7 +55,7 @@ TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
   static const Case kCases[] = {
       {"en_es", "eng-spa",
        "Hello, world! The quick brown fox jumps over the lazy dog.\n\nWhere is Xyzzyplugh?  "
-       "Tabs\tand [brackets] {braces} ~tilde~ ^caret$ back\\slash / @ at #hash "},
+       "Tabs\tand [brackets] { braces } ~tilde~ ^caret$ back\\slash / @ at #hash "},
       {"es_en", "spa-eng",
        "\xC2\xBF"
        "D\xC3\xB3nde est\xC3\xA1 la biblioteca?\nMa\xC3\xB1"
@@ -207,7 +208,7 @@ TEST_F(HttpTest, BadRequestsGetAPageWithoutTheMarker) {
       {"unknown pair", "/tr?trtext=dog&lp=xx_yy", 404, "xx_yy"},
       {"pair not started", "/tr?trtext=dog&lp=pt_it", 404, "pt_it"},
       {"empty pair", "/tr?trtext=dog&lp=", 404, "not available"},
-      {"unknown path", "/translate?trtext=dog&lp=en_es", 404, "Not found"},
+      {"unknown path", "/translation?trtext=dog&lp=en_es", 404, "Not found"},
       {"target above 64 KiB", "/tr?trtext=" + std::string(64 * 1024, 'a') + "&lp=en_es", 414,
        "too long"},
   };

@@ -96,6 +96,30 @@ TEST(TextEncoding, Windows1252RoundTripsEveryByte) {
   EXPECT_EQ(service::Utf8ToWindows1252("\xE2\x82\xAC \xC4\x9F \xF0\x9F\x98\x80"), "\x80 ? ?");
 }
 
+TEST(TextEncoding, Windows1252HoldsEachCharacterOrAQuestionMark) {
+  struct Case {
+    const char* name;
+    std::string utf8;
+    std::string windows1252;
+  };
+  static const Case kCases[] = {
+      {"undefined bytes as C1 controls", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D",
+       "\x81\x8D\x8F\x90\x9D"},
+      {"a C1 control the code page has no byte for", "\xC2\x80", "?"},
+      {"zero width space, which is ignorable",
+       "a\xE2\x80\x8B"
+       "b",
+       "a?b"},
+      {"a heart and its variation selector", "\xE2\x9D\xA4\xEF\xB8\x8F", "??"},
+      {"no best fit for a fullwidth letter", "\xEF\xBC\xA1", "?"},
+      {"a NUL byte", std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(service::Utf8ToWindows1252(c.utf8), c.windows1252);
+  }
+}
+
 TEST(FormQuery, DecodesAndFindsFields) {
   struct Case {
     const char* query;

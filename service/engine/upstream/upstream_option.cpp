@@ -2,10 +2,10 @@
 
 #include "service/engine/upstream/apy_engine.h"
 #include "service/engine/upstream/libretranslate_engine.h"
+#include "service/posix/credential.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -54,19 +54,11 @@ bool ReadKey(const std::string& path, std::string* key, std::string* error) {
 // A credential is where systemd's LoadCredential= put it, so the unit and the options name the
 // key without a path on the machine that holds it.
 bool CredentialPath(std::string_view name, std::string* path, std::string* error) {
-  if (name.empty() || name.find('/') != std::string_view::npos || name == "." || name == "..") {
-    *error = "--upstream: key-credential= needs a credential name without /";
-    return false;
-  }
-  const char* directory = std::getenv("CREDENTIALS_DIRECTORY");
-  if (directory == nullptr || *directory == '\0') {
-    *error = "--upstream: key-credential=" + std::string(name) +
-             " needs $CREDENTIALS_DIRECTORY: give the unit LoadCredential=" + std::string(name) +
-             ":PATH";
-    return false;
-  }
-  *path = std::string(directory) + "/" + std::string(name);
-  return true;
+  CredentialLookup lookup = FindCredential(name, path);
+  if (lookup == CredentialLookup::kFound) return true;
+  std::string shown = lookup == CredentialLookup::kNoDirectory ? std::string(name) : "";
+  *error = "--upstream: key-credential=" + shown + " " + CredentialProblem(lookup, name);
+  return false;
 }
 
 // "key-file=PATH" or "key-credential=NAME": where the key is to be read from.

@@ -20,7 +20,8 @@ struct ChatLine {
   const char* name;
   const char* text;
   std::vector<std::string> candidates;
-  const char* expected;  // "" where no candidate has evidence
+  const char* expected;   // "" where no candidate has evidence
+  double confidence = 0;  // the answer's, where the row gives one
 };
 
 static const ChatLine kLines[] = {
@@ -42,6 +43,16 @@ static const ChatLine kLines[] = {
     {"JapaneseKanaAndKanji", "今日は暑いですね", {}, "ja"},
     {"SimplifiedChinese", "这个问题很简单", {}, "zh"},
     {"TraditionalChinese", "這個問題很簡單", {}, "zt"},
+    // Characters both forms write alike leave Simplified ahead, by a margin that shows it.
+    {"ChineseAlikeGreeting", "你好", {}, "zh", 0.55},
+    {"ChineseAlikeName", "中文", {}, "zh", 0.55},
+    {"ChineseAlikeCld2ReadsJapanese", "大家好", {}, "zh"},
+    {"TraditionalOnlyForms", "這是繁體中文", {}, "zt"},
+    {"TraditionalThanks", "謝謝", {}, "zt", 0.75},
+    {"TraditionalStudy", "學習", {}, "zt"},
+    {"SimplifiedOnlyForms", "这是简体中文", {}, "zh"},
+    {"SimplifiedThanks", "谢谢", {}, "zh", 0.75},
+    {"SimplifiedStudy", "学习", {}, "zh"},
     {"LinkAndNameLeftOut", "@johnsmith mira esto https://example.com/the/house/is/red", {}, "es"},
     {"EnglishWordsInAFrenchLink", "merci beaucoup www.thankyou.com/very/much", {}, "fr"},
     {"LinkAlone", "https://example.com/hello/world", {}, ""},
@@ -73,6 +84,9 @@ TEST_P(LanguageDetectorTest, FindsTheLanguageOrSaysNone) {
   if (detection.language) {
     ASSERT_FALSE(detection.candidates.empty());
     EXPECT_EQ(detection.candidates.front().language, line.expected);
+    if (line.confidence > 0) {
+      EXPECT_DOUBLE_EQ(detection.candidates.front().confidence, line.confidence);
+    }
   } else {
     EXPECT_TRUE(detection.candidates.empty());
   }
