@@ -24,8 +24,11 @@ mirror=${MIRELSKAN_GUEST_MIRROR:-http://deb.debian.org/debian}
 # sound, graphics and printing libraries the suites never load), the suites' interpreter and
 # ctest, the network namespace tools, and the Apertium pairs the service translates with.
 # The libraries of the service and of the suites' other native servers are named here: a program
-# that links one more is refused with the package to add (missing_libraries).
+# that links one more is refused with the package to add (missing_libraries). systemd, D-Bus and
+# curl are for the package's suite, which boots the image with systemd as its first process and
+# installs the .deb there without a network: its dependencies and recommends are all here.
 base_packages="linux-image-amd64 initramfs-tools kmod python3 cmake iproute2 util-linux procps
+  systemd-sysv dbus curl
   apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
   libmicrohttpd12 libcurl4 libsystemd0 libcld2-0 liblttoolbox3 libhiredis0.14
   libprometheus-cpp-core1.0 libhunspell-1.7-0 hunspell-de-de hunspell-nl hunspell-it

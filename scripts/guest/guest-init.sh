@@ -16,13 +16,17 @@ power_off() {
   sleep 60
 }
 
-mountpoint -q /sys || mount -t sysfs sys /sys
-mountpoint -q /dev || mount -t devtmpfs dev /dev
-mkdir -p /dev/pts /dev/shm
-mount -t devpts devpts /dev/pts
-mount -t tmpfs tmpfs /dev/shm
-mount -t tmpfs tmpfs /tmp
-mount -t tmpfs tmpfs /run
+# Booted with systemd as the first process (run-in-guest.sh --systemd), this runs as one of its
+# services: the system's own file systems are systemd's to mount.
+if [ "$(cat /proc/1/comm)" != systemd ]; then
+  mountpoint -q /sys || mount -t sysfs sys /sys
+  mountpoint -q /dev || mount -t devtmpfs dev /dev
+  mkdir -p /dev/pts /dev/shm
+  mount -t devpts devpts /dev/pts
+  mount -t tmpfs tmpfs /dev/shm
+  mount -t tmpfs tmpfs /tmp
+  mount -t tmpfs tmpfs /run
+fi
 modprobe overlay
 
 src=$(sed -n 's/.*mirelskan\.src=\([^ ]*\).*/\1/p' /proc/cmdline)

@@ -2,7 +2,7 @@
 # Runs a command inside the emulated guest (build-image.sh), in the checkout at its own path,
 # and exits with the command's status; its output streams here as it comes.
 #
-#   run-in-guest.sh [--seconds N] [--program PATH]... [--stdin] -- COMMAND...
+#   run-in-guest.sh [--seconds N] [--program PATH]... [--stdin] [--systemd] -- COMMAND...
 #   run-in-guest.sh --accelerator    prints how the guest would run here: kvm or tcg
 #   run-in-guest.sh --prepare [--program PATH]...
 #                                    builds the image or finds it built, checks it and prints
@@ -12,7 +12,8 @@
 # is killed with a message. --program names a native program the command starts, whose libraries
 # the image must hold. The guest has no network device; the checkout (this one) is shared
 # read-only, and the guest is stopped whatever happens: its end, the time limit, ^C. --stdin
-# hands our standard input to the command.
+# hands our standard input to the command. --systemd boots systemd as the guest's first
+# process, which runs the command as a service of its own once the system is up.
 # MIRELSKAN_GUEST_ACCEL=kvm uses KVM instead of software emulation.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,6 +35,8 @@ image=""
 snapshot=on
 pass_stdin=""
 prepare=""
+# The image's own first process, or systemd's, which runs it as kernel-command-line.service.
+init=init=/sbin/mirelskan-guest-init
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
@@ -44,8 +47,10 @@ while [ $# -gt 0 ]; do
     --writable) snapshot=off; shift ;;
     --accelerator) accelerator | cut -d' ' -f2 | cut -d, -f1; exit 0 ;;
     --prepare) prepare=yes; shift ;;
+    --systemd) init="init=/lib/systemd/systemd systemd.run=/sbin/mirelskan-guest-init"; shift ;;
     --) shift; break ;;
-    *) echo "usage: run-in-guest.sh [--seconds N] [--program PATH]... [--stdin] -- COMMAND..." >&2
+    *) echo "usage: run-in-guest.sh [--seconds N] [--program PATH]... [--stdin] [--systemd] --" \
+      "COMMAND..." >&2
       exit 2 ;;
   esac
 done
@@ -104,7 +109,7 @@ cp "$here/guest-init.sh" "$results/init.sh"
 qemu-system-x86_64 $(accelerator) -smp 2 -m 6144 -nodefaults -nographic -no-reboot \
   -serial "file:$results/console.log" -monitor none \
   -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
-  -append "root=/dev/vda rw console=ttyS0 panic=-1 quiet init=/sbin/mirelskan-guest-init mirelskan.src=$checkout" \
+  -append "root=/dev/vda rw console=ttyS0 panic=-1 quiet $init mirelskan.src=$checkout" \
   -drive "file=$image/root.img,if=virtio,format=raw,snapshot=$snapshot" \
   -virtfs "local,path=$checkout,mount_tag=src,security_model=none,readonly=on" \
   -virtfs "local,path=$results,mount_tag=results,security_model=none" &
