@@ -127,7 +127,8 @@ std::string_view WithoutApyPrefix(std::string_view path) {
 }
 
 bool IsApiPath(std::string_view method, std::string_view path) {
-  return libretranslate::IsRoute(method, path) || path == "/listPairs" || path == "/identifyLang";
+  return libretranslate::IsRoute(method, path) || path == "/listPairs" || path == "/list" ||
+         path == "/listLanguageNames" || path == "/identifyLang";
 }
 
 Answer AnswerApi(const Router& router, const HttpOptions& options, std::string_view method,

@@ -1,6 +1,7 @@
 #include "apy_api.h"
 
 #include "service/detect/language_detector.h"
+#include "service/engine/language_names.h"
 #include "service/http/api_access.h"
 #include "service/http/api_codes.h"
 #include "service/http/pages.h"
@@ -8,6 +9,7 @@
 #include "service/limits/client_limits.h"
 #include "service/text/text_encoding.h"
 
+#include <algorithm>
 #include <set>
 
 namespace service::apy {
@@ -117,6 +119,51 @@ Answer ListPairs(const Router& router, const ApiFields& fields) {
   return JsonAnswer(200, Success(pairs));
 }
 
+// APy's /list: the pairs by default; of its other modes (analysers, generators, spellers, ...)
+// Apertium's engines here offer none.
+Answer List(const Router& router, const ApiFields& fields) {
+  std::string query = fields.Text("q").value_or("pairs");
+  if (query == "pairs") return ListPairs(router, fields);
+  static const std::set<std::string> kNamedModes = {
+      "analyzers", "analysers", "generators", "taggers", "disambiguators", "spellers", "guessers"};
+  if (kNamedModes.count(query)) return JsonAnswer(200, Json::object());
+  if (query == "bilsearch" || query == "billookup") return JsonAnswer(200, Success(Json::array()));
+  return Error(400,
+               "Expecting q argument to be one of analysers, generators, guessers, spellers, "
+               "disambiguators, or pairs");
+}
+
+// Only English names are known here: a page in another locale gets none and shows the codes,
+// as APy does for a locale its names database lacks.
+Answer LanguageNames(const Router& router, const ApiFields& fields) {
+  auto locale = fields.Text("locale");
+  if (!locale) return Error(400, "Missing argument locale");
+  Json names = Json::object();
+  auto english = FromApertiumCode(*locale);
+  if (!english || *english != "en") return JsonAnswer(200, names);
+  std::set<std::string> routed;
+  for (const Route& route : router.Routes()) {
+    if (auto pair = SplitRouteCode(route.code)) routed.insert({pair->source, pair->target});
+  }
+  auto asked = fields.Text("languages");
+  if (!asked) {
+    for (const std::string& language : routed) {
+      if (auto name = LanguageName(language)) names[ToApertiumCode(language)] = *name;
+    }
+    return JsonAnswer(200, names);
+  }
+  // Each code as the client wrote it, two letters or three ("eng+spa" arrives as "eng spa").
+  std::string_view rest = *asked;
+  while (!rest.empty()) {
+    std::string code(rest.substr(0, rest.find(' ')));
+    rest.remove_prefix(std::min(rest.size(), code.size() + 1));
+    auto language = FromApertiumCode(code);
+    auto name = language ? LanguageName(*language) : std::nullopt;
+    if (name) names[code] = *name;
+  }
+  return JsonAnswer(200, names);
+}
+
 Answer IdentifyLanguage(const HttpOptions& options, const ApiFields& fields) {
   auto text = fields.Text("q");
   if (!text || text->empty()) return Error(400, "Missing q argument");
@@ -133,7 +180,10 @@ Answer IdentifyLanguage(const HttpOptions& options, const ApiFields& fields) {
 }  // namespace
 
 bool IsRoute(std::string_view method, std::string_view path, const ApiFields& fields) {
-  if (path == "/listPairs" || path == "/identifyLang") return true;
+  if (path == "/listPairs" || path == "/list" || path == "/listLanguageNames" ||
+      path == "/identifyLang") {
+    return true;
+  }
   if (path != "/translate") return false;
   if (fields.values.contains("langpair")) return true;
   // LibreTranslate's /translate is a POST naming a source or a target; a GET naming neither
@@ -156,6 +206,8 @@ Answer Serve(const Router& router, const HttpOptions& options, std::string_view 
   }
   if (!fields.problem.empty()) return Error(400, fields.problem);
   if (path == "/listPairs") return ListPairs(router, fields);
+  if (path == "/list") return List(router, fields);
+  if (path == "/listLanguageNames") return LanguageNames(router, fields);
   if (auto refused = CheckApiAccess(options, client, fields.Text("key"))) {
     Answer answer = Error(refused->status, refused->message);
     answer.retry_after = refused->retry_after;

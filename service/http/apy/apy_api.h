@@ -1,6 +1,7 @@
 // Apertium-APy's HTTP API, as its clients send it (translate-shell's Apertium engine,
-// apertium-html-tools, Weblate): /translate with a langpair, /listPairs and /identifyLang,
-// answered in APy's shapes. Every text takes the path /tr's take.
+// apertium-html-tools, Weblate): /translate with a langpair, /listPairs (and /list, which
+// html-tools builds from), /listLanguageNames and /identifyLang, answered in APy's shapes. Every
+// text takes the path /tr's take.
 #pragma once
 
 #include "service/http/api_fields.h"
@@ -11,8 +12,9 @@
 
 namespace service::apy {
 
-// Whether the request is one of this API's: /listPairs, /identifyLang, or a /translate that
-// names a `langpair` (LibreTranslate's has none), or a GET of it naming no source or target.
+// Whether the request is one of this API's: /listPairs, /list, /listLanguageNames,
+// /identifyLang, or a /translate that names a `langpair` (LibreTranslate's has none), or a GET
+// of it naming no source or target.
 bool IsRoute(std::string_view method, std::string_view path, const ApiFields& fields);
 
 // Answers a request IsRoute took, with CORS headers.
