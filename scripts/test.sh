@@ -37,8 +37,9 @@ image_log=$(mktemp)
 image_build=""
 trap 'rm -f "$log" "$image_log"; [ -z "$image_build" ] || kill "$image_build" 2>/dev/null' EXIT
 if [ -n "$win32_why" ]; then
-  # Mostly downloads and unpacking: it goes on beside the compilers of the other presets.
-  scripts/guest/build-image.sh >"$image_log" 2>&1 &
+  # Mostly downloads and unpacking: it goes on beside the compilers of the other presets. The
+  # image is built, and checked, as a first run of the guest on a new machine gets it.
+  scripts/guest/run-in-guest.sh --prepare >"$image_log" 2>&1 &
   image_build=$!
 fi
 for preset in linux linux-sanitize fuzz win32 win64; do

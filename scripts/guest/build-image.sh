@@ -11,6 +11,10 @@
 # temporary folder beside and renamed into place only once whole: a failed or partial build is
 # never used.
 set -euo pipefail
+# Standard output carries the image's folder and nothing else (run-in-guest.sh reads it there):
+# it is kept on fd 3 for the last line, and every step of the build, whatever tool it runs, writes
+# to standard error. mkfs.ext4, for one, says "Creating regular file" on standard output.
+exec 3>&1 1>&2
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${MIRELSKAN_GUEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mirelskan}
 suite=bookworm
@@ -138,7 +142,7 @@ main() {
   target="$cache/guest-$hash"
   if [ -f "$target/ready" ]; then
     missing_libraries "$target/packages.txt" "$@" || return 1
-    echo "$target"
+    echo "$target" >&3
     return 0
   fi
   mkdir -p "$cache"
@@ -148,10 +152,11 @@ main() {
   flock 9
   if [ ! -f "$target/ready" ]; then
     find "$cache" -maxdepth 1 -name '.building-*' -exec rm -rf --one-file-system {} +
-    build "$hash" "$packages"
+    # Nothing it starts gets the folder's line to write on.
+    build "$hash" "$packages" 3>&-
   fi
   missing_libraries "$target/packages.txt" "$@" || return 1
-  echo "$target"
+  echo "$target" >&3
 }
 
 build() {

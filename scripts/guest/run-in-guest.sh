@@ -4,6 +4,9 @@
 #
 #   run-in-guest.sh [--seconds N] [--program PATH]... [--stdin] -- COMMAND...
 #   run-in-guest.sh --accelerator    prints how the guest would run here: kvm or tcg
+#   run-in-guest.sh --prepare [--program PATH]...
+#                                    builds the image or finds it built, checks it and prints
+#                                    its folder; boots nothing
 #
 # --seconds bounds the whole guest run, boot included (default 1500): a guest still running then
 # is killed with a message. --program names a native program the command starts, whose libraries
@@ -30,6 +33,7 @@ programs=()
 image=""
 snapshot=on
 pass_stdin=""
+prepare=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
@@ -39,16 +43,40 @@ while [ $# -gt 0 ]; do
     --image) image=$2; shift 2 ;;
     --writable) snapshot=off; shift ;;
     --accelerator) accelerator | cut -d' ' -f2 | cut -d, -f1; exit 0 ;;
+    --prepare) prepare=yes; shift ;;
     --) shift; break ;;
     *) echo "usage: run-in-guest.sh [--seconds N] [--program PATH]... [--stdin] -- COMMAND..." >&2
       exit 2 ;;
   esac
 done
-[ $# -gt 0 ] || { echo "run-in-guest.sh: no command" >&2; exit 2; }
+[ $# -gt 0 ] || [ -n "$prepare" ] || { echo "run-in-guest.sh: no command" >&2; exit 2; }
 
 say() { echo "guest: $*" >&2; }
 
-[ -n "$image" ] || image=$("$here/build-image.sh" "${programs[@]}") || exit 1
+# The image's folder, as build-image.sh names it on its standard output: one line, a folder that
+# holds a whole image. Anything else is the builder's fault, said so rather than booted.
+built_image() {
+  local said file
+  said=$("$here/build-image.sh" "${programs[@]}") || return 1
+  if [[ "$said" == /* && "$said" != *$'\n'* && -f "$said/ready" ]]; then
+    for file in vmlinuz initrd.img root.img; do
+      [ -s "$said/$file" ] || { say "the image in $said has no $file; delete that folder to" \
+        "build it anew"; return 1; }
+    done
+    echo "$said"
+    return 0
+  fi
+  say "build-image.sh did not name a folder holding a ready image on its standard output;" \
+    "it printed:"
+  printf '%s\n' "$said" | head -n 5 | sed 's/^/  /' >&2
+  return 1
+}
+
+[ -n "$image" ] || image=$(built_image) || exit 1
+if [ -n "$prepare" ]; then
+  echo "$image"
+  exit 0
+fi
 results=$(mktemp -d)
 qemu_pid=""
 stop_guest() {

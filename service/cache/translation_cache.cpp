@@ -4,13 +4,13 @@ namespace service::cache {
 
 namespace {
 
-// The code and every piece with its length and whether it is kept, so that no two different
-// requests share a key ("a b" kept whole is not "a" and " b").
+// The code and every piece with its length and whether it is kept (and ends a sentence), so
+// that no two different requests share a key ("a b" kept whole is not "a" and " b").
 std::string Key(std::string_view code, const std::vector<Piece>& pieces) {
   std::string key = "mirelskan:tr:";
   key.append(code);
   for (const Piece& piece : pieces) {
-    key += piece.keep ? "|k" : "|t";
+    key += !piece.keep ? "|t" : piece.ends_sentence ? "|e" : "|k";
     key += std::to_string(piece.text.size());
     key += ':';
     key += piece.text;

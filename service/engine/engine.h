@@ -24,6 +24,10 @@ struct Offer {
 struct Piece {
   std::string text;  // UTF-8
   bool keep = false;
+  // On a kept piece that stands between two sentences (a paragraph's tag, a line break): the
+  // text before it ends a sentence there, whatever its punctuation, and the blanks around it
+  // are its own. Engines translate the text on either side as sentences apart.
+  bool ends_sentence = false;
 };
 
 struct Translation {

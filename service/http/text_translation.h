@@ -6,6 +6,7 @@
 #include "service/engine/router.h"
 
 #include <string>
+#include <vector>
 
 namespace service {
 
@@ -31,5 +32,14 @@ struct TextTranslation {
 // Translates valid UTF-8 `text`, which is not blank, with a code the router serves.
 TextTranslation TranslateText(const Router& router, cache::TranslationCache* cache,
                               const std::string& code, const std::string& text, TextFormat format);
+
+// The same for several texts of one code, one result each in their order: what is remembered
+// is answered so, and the rest goes to the engine in one request, each text a sentence apart,
+// since an engine's cost is mostly per request and a chat line is short. When that one request
+// fails, every text it carried fails alike.
+std::vector<TextTranslation> TranslateTexts(const Router& router, cache::TranslationCache* cache,
+                                            const std::string& code,
+                                            const std::vector<std::string>& texts,
+                                            TextFormat format);
 
 }  // namespace service

@@ -221,6 +221,54 @@ std::size_t MatchEmoji(Text s, std::size_t i) {
   return end;
 }
 
+// What templates leave for a program to fill: "{{name}}", "{0}", "{name}", "{0:.2f}", and
+// printf's "%s", "%1$s", "%-5.2f", "%(count)d". A "%" needs a conversion straight after its
+// flags, so "100% sure" and "50%" stay text, and a letter on either side ("10%off") makes it a
+// word, except in the "%(name)s" and "%1$s" forms that no word looks like.
+std::size_t MatchPlaceholder(Text s, std::size_t i) {
+  auto run = [&](std::size_t j, auto accepts) {
+    while (j < s.size() && accepts(s[j])) ++j;
+    return j;
+  };
+  auto name = [](char c) { return IsAlnum(c) || c == '_' || c == '.'; };
+  if (s[i] == '{' && At(s, i + 1) == '{') {
+    std::size_t end = s.find("}}", i + 2);
+    if (end == Text::npos || end == i + 2) return kNoMatch;
+    Text inside = s.substr(i + 2, end - i - 2);
+    bool plain = inside.find_first_of("{}\n") == Text::npos &&
+                 std::any_of(inside.begin(), inside.end(), IsAlnum);
+    return plain ? end + 2 : kNoMatch;
+  }
+  if (s[i] == '{') {
+    std::size_t j = run(i + 1, name);
+    if (j == i + 1) return kNoMatch;
+    if (At(s, j) == ':') j = run(j + 1, [](char c) { return c != '}' && c != '{' && !IsBlank(c); });
+    return At(s, j) == '}' ? j + 1 : kNoMatch;
+  }
+  if (s[i] != '%' || (i > 0 && IsAlnum(s[i - 1]))) return kNoMatch;
+  std::size_t j = i + 1;
+  bool explicit_form = false;
+  if (At(s, j) == '(') {
+    std::size_t close = run(j + 1, name);
+    if (close == j + 1 || At(s, close) != ')') return kNoMatch;
+    j = close + 1;
+    explicit_form = true;
+  } else if (IsDigit(At(s, j))) {
+    std::size_t dollar = run(j, IsDigit);
+    if (At(s, dollar) == '$') {
+      j = dollar + 1;
+      explicit_form = true;
+    }
+  }
+  j = run(j, [](char c) { return OneOf(c, "-+#0"); });
+  j = run(j, [](char c) { return IsDigit(c) || c == '*'; });
+  if (At(s, j) == '.') j = run(j + 1, [](char c) { return IsDigit(c) || c == '*'; });
+  j = run(j, [](char c) { return OneOf(c, "hlLqjzt"); });
+  if (!OneOf(At(s, j), "diouxXeEfFgGaAcsp@")) return kNoMatch;
+  ++j;
+  return explicit_form || !IsAlpha(At(s, j)) ? j : kNoMatch;
+}
+
 // "bob: " or "anne-marie: " opening the line, as chats address someone.
 std::size_t MatchAddressee(Text s, std::size_t i) {
   std::size_t j = i;
@@ -243,7 +291,7 @@ std::size_t MatchAddressee(Text s, std::size_t i) {
 
 std::size_t MatchAny(Text s, std::size_t i) {
   for (auto match : {MatchCode, MatchUrl, MatchEmail, MatchWindowsPath, MatchPosixPath, MatchEmoji,
-                     MatchName, MatchEmoticon}) {
+                     MatchName, MatchEmoticon, MatchPlaceholder}) {
     if (std::size_t end = match(s, i)) return end;
   }
   return kNoMatch;

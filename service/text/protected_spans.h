@@ -14,9 +14,9 @@ namespace service {
 // and pieces to keep. Kept: URLs with a scheme or starting "www." (less the punctuation that
 // ends the sentence), e-mail addresses, @mentions, #tags with a letter in them (so "#1" is
 // text), whole-token ASCII emoticons, emoji with their modifiers and joiners, `code`, Windows
-// and POSIX paths, a leading "name: ", the white space at both ends, and whatever between
-// those holds no letter or digit. Pieces alternate and are never empty; joined they are the
-// text, whatever its bytes.
+// and POSIX paths, templates' placeholders ("{{name}}", "{0}", "%s", "%(count)d"), a leading
+// "name: ", the white space at both ends, and whatever between those holds no letter or digit.
+// Pieces alternate and are never empty; joined they are the text, whatever its bytes.
 std::vector<Piece> ProtectSpans(std::string_view utf8_text);
 
 }  // namespace service

@@ -54,7 +54,10 @@ Edges SplitEdges(const std::vector<Piece>& pieces) {
   std::size_t at = 0;
   for (const Piece& piece : pieces) {
     std::size_t begin = std::max(at, first), end = std::min(at + piece.text.size(), last);
-    if (begin < end) edges.middle.push_back(Piece{text.substr(begin, end - begin), piece.keep});
+    if (begin < end) {
+      edges.middle.push_back(
+          Piece{text.substr(begin, end - begin), piece.keep, piece.ends_sentence});
+    }
     at += piece.text.size();
   }
   return edges;
@@ -98,12 +101,14 @@ std::optional<std::string> TranslatePieceByPiece(const std::vector<Piece>& piece
 std::optional<std::string> TranslateAroundSpans(const std::vector<Piece>& pieces,
                                                 const TranslateText& translate) {
   Edges edges = SplitEdges(pieces);
-  std::vector<const std::string*> kept;
+  std::vector<const Piece*> kept;
   std::string request;
   bool typed_marker = false;
   for (const Piece& piece : edges.middle) {
     if (piece.keep) {
-      kept.push_back(&piece.text);
+      // A blank line is where plain-text engines (and apertium-destxt) end a paragraph.
+      if (piece.ends_sentence && !request.empty()) request += "\n\n";
+      kept.push_back(&piece);
       request += Marker(kept.size());
     } else {
       typed_marker = typed_marker || !FindMarkers(piece.text).empty();
@@ -124,15 +129,21 @@ std::optional<std::string> TranslateAroundSpans(const std::vector<Piece>& pieces
   for (std::size_t n = 0; intact && n < markers.size(); ++n) intact = markers[n].number == n + 1;
   if (!intact) return TranslatePieceByPiece(pieces, translate);
 
-  // Only what the engine put around the words goes, never the ends of a kept piece.
+  // Only what the engine put around the words goes, never the ends of a kept piece; the blanks
+  // next to one that ends a sentence are its own, so the engine's there go too.
   const std::string_view answer = *translated;
-  std::string body(TrimFront(answer.substr(0, markers[0].at)));
+  auto words = [&](std::size_t begin, std::size_t end, std::size_t n) {
+    std::string_view between = answer.substr(begin, end - begin);
+    if (n == 0 || kept[n - 1]->ends_sentence) between = TrimFront(between);
+    if (n == kept.size() || kept[n]->ends_sentence) between = TrimBack(between);
+    return between;
+  };
+  std::string body(words(0, markers[0].at, 0));
   for (std::size_t n = 0; n < markers.size(); ++n) {
     std::size_t after = markers[n].at + markers[n].length;
     std::size_t next = n + 1 < markers.size() ? markers[n + 1].at : answer.size();
-    body += *kept[n];
-    std::string_view between = answer.substr(after, next - after);
-    body += n + 1 < markers.size() ? between : TrimBack(between);
+    body += kept[n]->text;
+    body += words(after, next, n + 1);
   }
   return edges.lead + body + edges.trail;
 }

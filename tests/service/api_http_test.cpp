@@ -37,6 +37,12 @@ std::string Multipart(const std::vector<std::pair<std::string, std::string>>& fi
   return body + "--XyZ--\r\n";
 }
 
+std::string Repeated(const std::string& text, int times) {
+  std::string repeated;
+  for (int i = 0; i < times; ++i) repeated += text;
+  return repeated;
+}
+
 static const ApiCase kCases[] = {
     // LibreTranslate: the same request in each of the four ways clients send it.
     {"JsonBody", "POST", "/translate", kJson, R"js({"q":"Hello","source":"en","target":"es"})js",
@@ -81,8 +87,8 @@ static const ApiCase kCases[] = {
      R"js({"q":"Hi","source":"en","target":"es","format":"xml"})js", 400,
      R"js({"error":"xml format is not supported"})js"},
     {"OverTheCharacterLimit", "POST", "/translate", kJson,
-     R"js({"q":["ok","ééééééééééééééééééééééééééééééééééééééééé"],"source":"en","target":"es"})js",
-     400, R"js({"error":"Invalid request: request (41) exceeds text limit (40)"})js"},
+     R"js({"q":["ok",")js" + Repeated("é", 201) + R"js("],"source":"en","target":"es"})js", 400,
+     R"js({"error":"Invalid request: request (201) exceeds text limit (200)"})js"},
     {"OverTheBatchLimit", "POST", "/translate", kJson,
      R"js({"q":["a","b","c","d"],"source":"en","target":"es"})js", 400,
      R"js({"error":"Invalid request: request (4) exceeds text limit (3)"})js"},
@@ -112,7 +118,7 @@ static const ApiCase kCases[] = {
     {"Languages", "GET", "/languages", "", "", 200,
      R"js([{"code":"de","name":"German","targets":["en"]},{"code":"en","name":"English","targets":["es","zh-Hans"]},{"code":"es","name":"Spanish","targets":["en"]},{"code":"fr","name":"French","targets":["en","es"]},{"code":"it","name":"Italian","targets":["es"]},{"code":"zh-Hans","name":"Chinese (simplified)","targets":[]}])js"},
     {"FrontendSettings", "GET", "/frontend/settings", "", "", 200,
-     R"js({"charLimit":40,"frontendTimeout":500,"apiKeys":true,"keyRequired":false,"suggestions":false,"filesTranslation":false,"supportedFilesFormat":[],"language":{"source":{"code":"auto","name":"Auto Detect"},"target":{"code":"en","name":"English"}}})js"},
+     R"js({"charLimit":200,"frontendTimeout":500,"apiKeys":true,"keyRequired":false,"suggestions":false,"filesTranslation":false,"supportedFilesFormat":[],"language":{"source":{"code":"auto","name":"Auto Detect"},"target":{"code":"en","name":"English"}}})js"},
     // Apertium-APy.
     {"ApyTwoLetterCodes", "GET", "/translate?langpair=en|es&q=Hello&markUnknown=no", "", "", 200,
      R"js({"responseData":{"translatedText":"Hello"},"responseDetails":null,"responseStatus":200})js"},
@@ -137,7 +143,7 @@ static const ApiCase kCases[] = {
 };
 
 // The API's fixture: "memory" offers six codes and echoes; "backup" offers de_en and is down;
-// --char-limit 40, --batch-limit 3, and a keys file with "open-key" and "tight-key 1".
+// --char-limit 200, --batch-limit 3, and a keys file with "open-key" and "tight-key 1".
 class ApiHttpTest : public ::testing::TestWithParam<ApiCase> {
  protected:
   static void SetUpTestSuite() { detector_ = new service::detect::LanguageDetector(); }
@@ -165,7 +171,7 @@ class ApiHttpTest : public ::testing::TestWithParam<ApiCase> {
     engines.push_back(std::move(memory));
     engines.push_back(std::move(backup));
     service::limits::LimitSettings settings;
-    settings.max_characters = 40;
+    settings.max_characters = 200;
     limits_ = std::make_unique<service::limits::ClientLimits>(settings);
     char path[] = "/tmp/api-keys-XXXXXX";
     int fd = mkstemp(path);
@@ -284,6 +290,29 @@ TEST_F(ApiHttpTest, KeepsAChatLinesSpansThroughTheJsonApi) {
   for (const auto& piece : calls[0].pieces) pieces.emplace_back(piece.text, piece.keep);
   EXPECT_EQ(pieces, (std::vector<std::pair<std::string, bool>>{{"I love you ", false},
                                                                {"<3 @bob https://x.org", true}}));
+}
+
+TEST_F(ApiHttpTest, KeepsMarkupThroughTheJsonApi) {
+  const std::string html =
+      R"js(<!DOCTYPE html><p>I love <b>my</b> &amp; <a href=\"https://x.org/@a\" class=\"u-url mention\">@<span>a</span></a></p><p translate=\"no\">Keep</p>)js";
+  auto response =
+      Send("POST", "/translate", kJson,
+           R"js({"q":")js" + html + R"js(","source":"en","target":"es","format":"html"})js");
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->body, "{\"translatedText\":\"" + html + "\"}\n");
+  auto calls = memory_->Calls();
+  ASSERT_EQ(calls.size(), 1u);
+  std::vector<std::pair<std::string, bool>> pieces;
+  for (const auto& piece : calls[0].pieces) pieces.emplace_back(piece.text, piece.keep);
+  EXPECT_EQ(
+      pieces,
+      (std::vector<std::pair<std::string, bool>>{
+          {"<!DOCTYPE html><p>", true},
+          {"I love ", false},
+          {"<b>", true},
+          {"my", false},
+          {R"js(</b> &amp; <a href="https://x.org/@a" class="u-url mention">@<span>a</span></a></p><p translate="no">Keep</p>)js",
+           true}}));
 }
 
 TEST(ApiKeysTest, ReadsOneKeyALineWithItsOwnLimit) {

@@ -45,6 +45,7 @@ TEST_F(HttpTest, TranslatesDirectReverseAndPivotPairs) {
   }
 }
 
+// "{ braces }" with its blanks is no placeholder: the braces still reach the stream format.
 TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
   struct Case {
     const char* code;
@@ -54,7 +55,7 @@ TEST_F(HttpTest, WarmPipelinesTranslateAsApertiumRunOnceDoes) {
   static const Case kCases[] = {
       {"en_es", "eng-spa",
        "Hello, world! The quick brown fox jumps over the lazy dog.\n\nWhere is Xyzzyplugh?  "
-       "Tabs\tand [brackets] {braces} ~tilde~ ^caret$ back\\slash / @ at #hash "},
+       "Tabs\tand [brackets] { braces } ~tilde~ ^caret$ back\\slash / @ at #hash "},
       {"es_en", "spa-eng",
        "\xC2\xBF"
        "D\xC3\xB3nde est\xC3\xA1 la biblioteca?\nMa\xC3\xB1"

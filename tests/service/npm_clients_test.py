@@ -3,7 +3,7 @@
 `translate` 3.1.0 (engine "libre"), fetched from the npm registry into a folder of the test's
 own and run under node, and `curl -F` as LibreTranslate's shell examples send a form, each
 against the service with Debian's en_es and es_en pairs. What each hands its caller is checked
-literally."""
+literally, and so is a JSON batch through curl."""
 
 import argparse
 import json
@@ -98,6 +98,15 @@ def main():
                                   stdout=subprocess.PIPE, timeout=60)
             if json.loads(form.stdout or b"null") != {"translatedText": "La casa es roja"}:
                 problems.append("curl -F: got %r" % form.stdout)
+            # A batch goes to Apertium in one request; each line comes back as it would alone.
+            batch = subprocess.run(
+                ["curl", "-s", "-H", "Content-Type: application/json", "-d",
+                 json.dumps({"q": ["The house is red", "I love you <3 @bob", "  see you  "],
+                             "source": "en", "target": "es"}), service.url + "/translate"],
+                stdout=subprocess.PIPE, timeout=60)
+            if json.loads(batch.stdout or b"null") != {
+                    "translatedText": ["La casa es roja", "Te quieres <3 @bob", "  Te ves  "]}:
+                problems.append("a batch: got %r" % batch.stdout)
             if problems:
                 problems.append("service log:\n" + group.logs()[-2000:])
     finally:

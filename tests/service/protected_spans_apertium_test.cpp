@@ -1,6 +1,8 @@
-// Chat lines through the real Apertium pipelines: what must come back as typed does, in place.
+// Chat lines and HTML through the real Apertium pipelines: what must come back as typed does, in
+// place.
 #include "service_test_support.h"
 
+#include "service/text/markup_pieces.h"
 #include "service/text/protected_spans.h"
 
 #include <string>
@@ -30,6 +32,15 @@ TEST_F(ProtectedSpansApertiumTest, KeptSpansComeBackInPlace) {
       {"en_es", "I love you <3", "Te quieres <3"},
       {"en_es", "bob: write to anna@example.com and @carlos today",
        "bob: Escribe a anna@example.com y @carlos hoy"},
+      {"en_es",
+       "my family \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7 is "
+       "at home \xF0\x9F\x87\xAA\xF0\x9F\x87\xB8 and I love it \xE2\x9D\xA4\xEF\xB8\x8F very much",
+       "Mi familia \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7 es en "
+       "la casa "
+       "\xF0\x9F\x87\xAA\xF0\x9F\x87\xB8 y yo lo quieren \xE2\x9D\xA4\xEF\xB8\x8F mucho"},
+      {"en_es", "send %s to {name} in {{city}} at %(time)s",
+       "Env\xC3\xAD"
+       "a %s a {name} en {{city}} en %(time)s"},
       {"en_es", "the cat is sleeping \xF0\x9F\x98\xB4\xF0\x9F\x90\x88 on my bed :)",
        "El gato est\xC3\xA1 durmiendo \xF0\x9F\x98\xB4\xF0\x9F\x90\x88 en mi cama :)"},
       {"en_es", "  see www.example.org/news, the house is red!  ",
@@ -48,6 +59,41 @@ TEST_F(ProtectedSpansApertiumTest, KeptSpansComeBackInPlace) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.text);
     service::Translation translation = engine.Translate(c.code, service::ProtectSpans(c.text));
+    ASSERT_TRUE(translation.ok) << translation.problem;
+    EXPECT_EQ(translation.text, c.expected);
+  }
+}
+
+// A sentence runs across inline tags as one; paragraphs stay sentences apart ("El" begins the
+// second, where one merged sentence would say "el").
+TEST_F(ProtectedSpansApertiumTest, MarkupComesBackInPlace) {
+  struct Case {
+    const char* code;
+    const char* html;
+    const char* expected;
+  };
+  static const Case kCases[] = {
+      {"en_es", "I love <b>my</b> friend", "Quiero <b>mi</b> amigo"},
+      {"en_es", "<p>Hello my friend</p><p>the red car is here</p>",
+       "<p>Hola Mi amigo</p><p>El coche rojo es aqu\xC3\xAD</p>"},
+      {"en_es", "<ul>\n  <li>the <i>red</i> car</li>\n  <li>the house &amp; the dog</li>\n</ul>",
+       "<ul>\n  <li>El <i>coche</i> rojo</li>\n  <li>La casa &amp; el perro</li>\n</ul>"},
+      {"en_es",
+       "<p><span class=\"h-card\" translate=\"no\"><a href=\"https://example.social/@alice\" "
+       "class=\"u-url mention\">@<span>alice</span></a></span> I love my cat <a "
+       "href=\"https://example.social/tags/cats\" class=\"mention hashtag\" "
+       "rel=\"tag\">#<span>cats</span></a></p>",
+       "<p><span class=\"h-card\" translate=\"no\"><a href=\"https://example.social/@alice\" "
+       "class=\"u-url mention\">@<span>alice</span></a></span> Quiero mi gato <a "
+       "href=\"https://example.social/tags/cats\" class=\"mention hashtag\" "
+       "rel=\"tag\">#<span>cats</span></a></p>"},
+      {"en_es", "the cat<br>the dog \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9 is here",
+       "El gato<br>El perro \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9 es aqu\xC3\xAD"},
+  };
+  service::ApertiumEngine& engine = apertium();
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.html);
+    service::Translation translation = engine.Translate(c.code, service::ProtectMarkup(c.html));
     ASSERT_TRUE(translation.ok) << translation.problem;
     EXPECT_EQ(translation.text, c.expected);
   }

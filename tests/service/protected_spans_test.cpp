@@ -1,6 +1,7 @@
 // What a chat line keeps as typed, how markers carry it through a plain-text engine, and how
 // the stream format carries it through Apertium.
 #include "service/text/protected_spans.h"
+#include "pieces_support.h"
 #include "service/engine/apertium/stream_format.h"
 #include "service/text/span_markers.h"
 
@@ -12,16 +13,10 @@
 #include <vector>
 
 namespace service {
-
-bool operator==(const Piece& a, const Piece& b) { return a.text == b.text && a.keep == b.keep; }
-void PrintTo(const Piece& piece, std::ostream* out) {
-  *out << (piece.keep ? "K" : "T") << testing::PrintToString(piece.text);
-}
-
 namespace {
 
-Piece K(std::string text) { return Piece{std::move(text), true}; }
-Piece T(std::string text) { return Piece{std::move(text), false}; }
+using pieces::K;
+using pieces::T;
 
 TEST(ProtectSpans, CutsChatLinesIntoTextAndKeptPieces) {
   struct Case {
@@ -67,6 +62,21 @@ TEST(ProtectSpans, CutsChatLinesIntoTextAndKeptPieces) {
       {"near misses",
        "and/or a:b at 3:30 C: http:/ no:) x #1 # C# foo@bar /xtrn hi bob: `x",
        {T("and/or a:b at 3:30 C: http:/ no:) x #1 # C# foo@bar /xtrn hi bob: `x")}},
+      {"placeholders, and what lies between two of them",
+       "Hi {{user.name}}, {0} sent {name} %s and %1$s, %(count)d of %(name)s at %-5.2f%%",
+       {T("Hi "), K("{{user.name}}, {0}"), T(" sent "), K("{name} %s"), T(" and "),
+        K("%1$s, %(count)d"), T(" of "), K("%(name)s"), T(" at "), K("%-5.2f%%")}},
+      {"percent and braces that are text",
+       "100% sure, 50%, 10%off, 5%s, a { and } b, {} x, { y }, {{ }}, {a b}",
+       {T("100% sure, 50%, 10%off, 5%s, a { and } b, {} x, { y }, {{ }}, {a b}")}},
+      {"the text after an emoji, glued or spaced, is still text",
+       "ok\xF0\x9F\x91\x8Dthen a \xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD b "
+       "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7 c "
+       "\xF0\x9F\x87\xAA\xF0\x9F\x87\xB8 d \xE2\x9D\xA4\xEF\xB8\x8F e",
+       {T("ok"), K("\xF0\x9F\x91\x8D"), T("then a "), K("\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"),
+        T(" b "), K("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"),
+        T(" c "), K("\xF0\x9F\x87\xAA\xF0\x9F\x87\xB8"), T(" d "), K("\xE2\x9D\xA4\xEF\xB8\x8F"),
+        T(" e")}},
       {"white space at both ends", "  hello world \n", {K("  "), T("hello world"), K(" \n")}},
       {"one kept piece", " :) #a ", {K(" :) #a ")}},
       {"no text", "", {}},
@@ -119,9 +129,11 @@ TEST(TranslateAroundSpans, FailsWithTheEngineAndAsksNothingWithoutWords) {
   Engine engine;
   EXPECT_EQ(TranslateAroundSpans(ProtectSpans("see http://x.org"), std::ref(engine)), std::nullopt);
   EXPECT_EQ(TranslateAroundSpans(ProtectSpans(" :) #a "), std::ref(engine)), " :) #a ");
-  // A marker the user typed would pass for one of ours: straight to one piece at a time.
-  EXPECT_EQ(TranslateAroundSpans(ProtectSpans("{2} @a"), std::ref(engine)), std::nullopt);
-  EXPECT_EQ(engine.asked, (std::vector<std::string>{"see {1}", "{2}"}));
+  // A marker in a text piece would pass for one of ours: straight to one piece at a time.
+  // ProtectSpans keeps "{2}" as a placeholder, so only pieces cut elsewhere can hold one.
+  EXPECT_EQ(TranslateAroundSpans(ProtectSpans("{2} @a"), std::ref(engine)), "{2} @a");
+  EXPECT_EQ(TranslateAroundSpans({T("x{2}"), K(" @a")}, std::ref(engine)), std::nullopt);
+  EXPECT_EQ(engine.asked, (std::vector<std::string>{"see {1}", "x{2}"}));
 }
 
 TEST(StreamFormat, KeptPiecesTravelAsSuperblanksAndComeBackWithTheTypedEnds) {

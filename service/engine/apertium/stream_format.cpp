@@ -64,14 +64,27 @@ struct Found {
   std::size_t end = 0;    // of the last
 };
 
-// Superblanks come back as they stand.
-std::string Unformat(std::string_view stream, const std::vector<std::string>& kept, Found& found) {
+// A kept piece as Reformat looks for it.
+struct Kept {
+  std::string text;
+  bool ends_sentence = false;
+};
+
+// Superblanks come back as they stand. The blanks that Apertium puts next to a kept piece that
+// ends a sentence go (a dropped pronoun leaves one): that piece holds the typed ones.
+std::string Unformat(std::string_view stream, const std::vector<Kept>& kept, Found& found) {
   std::string text;
   text.reserve(stream.size());
   bool plain_period_last = false;
+  bool after_sentence_end = false;
   std::size_t i = 0;
   while (i < stream.size()) {
     char c = stream[i];
+    if (after_sentence_end && c == ' ') {
+      ++i;
+      continue;
+    }
+    after_sentence_end = false;
     if (c == '\\' && i + 1 < stream.size()) {
       text += stream[i + 1];
       plain_period_last = false;
@@ -91,7 +104,12 @@ std::string Unformat(std::string_view stream, const std::vector<std::string>& ke
           if (stream[k] == '\\' && k + 1 < end) ++k;
           block += stream[k];
         }
-        if (found.count < kept.size() && block == kept[found.count]) {
+        if (found.count < kept.size() && block == kept[found.count].text) {
+          if (kept[found.count].ends_sentence) {
+            std::size_t floor = found.count == 0 ? 0 : found.end;
+            while (text.size() > floor && text.back() == ' ') text.pop_back();
+            after_sentence_end = true;
+          }
           if (found.count++ == 0) found.begin = text.size();
           found.end = text.size() + block.size();
         }
@@ -126,13 +144,20 @@ std::string Reformat(std::string_view stream) {
 
 std::string Deformat(const std::vector<Piece>& pieces) {
   std::string stream;
+  bool ended = false;  // a sentence end stands after the last words
   for (const Piece& piece : SplitEdges(pieces).middle) {
     if (!piece.keep) {
       AppendText(stream, WithoutNul(piece.text), false);
+      ended = false;
       continue;
     }
     std::string text = WithoutNul(piece.text);
     if (text.empty()) continue;
+    // As apertium-deshtml does at a block's tag: the words before it end their sentence.
+    if (piece.ends_sentence && !ended && !stream.empty()) {
+      stream += kSentenceEnd;
+      ended = true;
+    }
     stream += '[';
     for (char c : text) {
       if (IsSpecialCharacter(c)) stream += '\\';
@@ -140,15 +165,15 @@ std::string Deformat(const std::vector<Piece>& pieces) {
     }
     stream += ']';
   }
-  return stream + kSentenceEnd;
+  return ended ? stream : stream + kSentenceEnd;
 }
 
 std::optional<std::string> Reformat(std::string_view stream, const std::vector<Piece>& pieces) {
   Edges edges = SplitEdges(pieces);
-  std::vector<std::string> kept;
+  std::vector<Kept> kept;
   for (const Piece& piece : edges.middle) {
     std::string text = WithoutNul(piece.text);
-    if (piece.keep && !text.empty()) kept.push_back(std::move(text));
+    if (piece.keep && !text.empty()) kept.push_back(Kept{std::move(text), piece.ends_sentence});
   }
   Found found;
   std::string body = Unformat(stream, kept, found);

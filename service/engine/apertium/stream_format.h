@@ -22,8 +22,9 @@ std::string Deformat(std::string_view text);
 std::string Reformat(std::string_view stream);
 
 // The same for a text cut into pieces: each kept piece becomes a superblank, which Apertium
-// carries through untouched and in its place, as it does the blanks between words. The white
-// space at both ends stays out: Apertium adds a space in front of some sentences.
+// carries through untouched and in its place, as it does the blanks between words; one that
+// ends a sentence has a ".[]" mark before it. The white space at both ends stays out: Apertium
+// adds a space in front of some sentences.
 std::string Deformat(const std::vector<Piece>& pieces);
 
 // The inverse for the stream that Deformat(pieces) made, once translated: the white space at

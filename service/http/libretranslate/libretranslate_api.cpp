@@ -138,38 +138,53 @@ Json DetectedJson(const Item& item, const std::string& target) {
           {"language", ToLibreCode(item.source.empty() ? target : item.source)}};
 }
 
-struct Outcome {
-  std::optional<service::Answer> refusal;
-  std::string text;
+// The code that translates `source` into `target`; empty when the text comes back as typed.
+struct Plan {
+  std::string code;
+  std::optional<service::Answer> refusal;  // no route between the two
 };
 
-Outcome TranslateItem(const Router& router, const HttpOptions& options, const std::string& source,
-                      const std::string& target, const std::string& text, TextFormat format,
-                      service::Answer& counted) {
-  Outcome outcome;
-  if (source.empty() || source == target || IsBlank(text)) {
-    outcome.text = text;
-    return outcome;
-  }
-  std::string code = source + "_" + target;
-  if (!router.Find(code)) {
-    outcome.refusal =
+Plan PlanItem(const Router& router, const std::string& source, const std::string& target,
+              const std::string& text) {
+  Plan plan;
+  if (source.empty() || source == target || IsBlank(text)) return plan;
+  plan.code = source + "_" + target;
+  if (!router.Find(plan.code)) {
+    plan.refusal =
         Error(400, Named(target) + " is not available as a target language from " + Named(source));
-    return outcome;
   }
-  TextTranslation translation = TranslateText(router, options.cache, code, text, format);
-  if (!translation.engine.empty()) {
-    counted.engine = translation.engine;
-    counted.translation = translation.result;
+  return plan;
+}
+
+// Translates the texts that have a code, those of one code in one go; their translations
+// replace them in `texts`. The refusal when an engine cannot answer.
+std::optional<service::Answer> TranslateAll(const Router& router, const HttpOptions& options,
+                                            const std::vector<std::string>& codes,
+                                            TextFormat format, std::vector<std::string>& texts,
+                                            service::Answer& counted) {
+  std::map<std::string, std::vector<std::size_t>> by_code;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (!codes[i].empty()) by_code[codes[i]].push_back(i);
   }
-  if (!translation.ok) {
-    outcome.refusal = Error(translation.status, translation.problem);
-    outcome.refusal->engine = translation.engine;
-    outcome.refusal->translation = translation.result;
-    return outcome;
+  for (const auto& [code, items] : by_code) {
+    std::vector<std::string> asked;
+    for (std::size_t i : items) asked.push_back(texts[i]);
+    std::vector<TextTranslation> done = TranslateTexts(router, options.cache, code, asked, format);
+    for (std::size_t n = 0; n < items.size(); ++n) {
+      if (!done[n].engine.empty()) {
+        counted.engine = done[n].engine;
+        counted.translation = done[n].result;
+      }
+      if (!done[n].ok) {
+        service::Answer refusal = Error(done[n].status, done[n].problem);
+        refusal.engine = done[n].engine;
+        refusal.translation = done[n].result;
+        return refusal;
+      }
+      texts[items[n]] = std::move(done[n].text);
+    }
   }
-  outcome.text = std::move(translation.text);
-  return outcome;
+  return std::nullopt;
 }
 
 std::optional<TextFormat> FormatOf(const std::optional<std::string>& format) {
@@ -222,18 +237,24 @@ service::Answer Translate(const Router& router, const HttpOptions& options,
   if (!format) return Error(400, *fields.Text("format") + " format is not supported");
   if (automatic && !options.detector) return Error(400, NotSupported("auto"));
 
-  Json translated = Json::array(), detected = Json::array();
-  service::Answer counted;
+  Json detected = Json::array();
+  std::vector<std::string> codes;
   for (const std::string& text : texts->items) {
     Item item{*source, 1};
     if (automatic) {
       item = DetectItem(router, *options.detector, text, *target);
       detected.push_back(DetectedJson(item, *target));
     }
-    Outcome outcome = TranslateItem(router, options, item.source, *target, text, *format, counted);
-    if (outcome.refusal) return std::move(*outcome.refusal);
-    translated.push_back(std::move(outcome.text));
+    Plan plan = PlanItem(router, item.source, *target, text);
+    if (plan.refusal) return std::move(*plan.refusal);
+    codes.push_back(std::move(plan.code));
   }
+  service::Answer counted;
+  if (auto refused = TranslateAll(router, options, codes, *format, texts->items, counted)) {
+    return std::move(*refused);
+  }
+  Json translated = Json::array();
+  for (std::string& text : texts->items) translated.push_back(std::move(text));
   Json body;
   body["translatedText"] = texts->batch ? translated : translated.front();
   if (automatic) body["detectedLanguage"] = texts->batch ? detected : detected.front();
