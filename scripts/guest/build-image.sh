@@ -30,7 +30,7 @@ mirror=${MIRELSKAN_GUEST_MIRROR:-http://deb.debian.org/debian}
 base_packages="linux-image-amd64 initramfs-tools kmod python3 cmake iproute2 util-linux procps
   systemd-sysv dbus curl
   apertium apertium-eng-spa apertium-fr-es apertium-spa-ita cg3 apertium-es-pt
-  libmicrohttpd12 libcurl4 libsystemd0 libcld2-0 liblttoolbox3 libhiredis0.14
+  libmicrohttpd12 libcurl4 libsystemd0 libcld2-0 liblttoolbox3 libhiredis0.14 libgumbo1
   libprometheus-cpp-core1.0 libhunspell-1.7-0 hunspell-de-de hunspell-nl hunspell-it
   hunspell-pt-pt"
 i386_packages="wine32:i386"
