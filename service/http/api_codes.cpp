@@ -88,10 +88,10 @@ std::string ToApertiumCode(std::string_view language) {
   return names ? names->apertium : std::string(language);
 }
 
-std::optional<LanguagePair> SplitRouteCode(std::string_view code) {
+std::optional<CodeLanguages> SplitRouteCode(std::string_view code) {
   std::size_t cut = code.find('_');
   if (cut == std::string_view::npos || cut == 0 || cut + 1 >= code.size()) return std::nullopt;
-  LanguagePair pair{std::string(code.substr(0, cut)), std::string(code.substr(cut + 1))};
+  CodeLanguages pair{std::string(code.substr(0, cut)), std::string(code.substr(cut + 1))};
   if (!ByOurs(pair.source) || !ByOurs(pair.target)) return std::nullopt;
   return pair;
 }

@@ -18,10 +18,11 @@ std::string ToLibreCode(std::string_view language);
 std::optional<std::string> FromApertiumCode(std::string_view code);
 std::string ToApertiumCode(std::string_view language);
 
-// A route's code "fr_en" as its two languages; nothing for a code of another shape.
-struct LanguagePair {
+// A route's code "fr_en" as its two languages (not the Apertium engine's LanguagePair, which
+// is a pair with its modes); nothing for a code of another shape.
+struct CodeLanguages {
   std::string source, target;
 };
-std::optional<LanguagePair> SplitRouteCode(std::string_view code);
+std::optional<CodeLanguages> SplitRouteCode(std::string_view code);
 
 }  // namespace service

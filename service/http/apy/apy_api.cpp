@@ -49,13 +49,13 @@ Json Success(Json data) {
   return {{"responseData", std::move(data)}, {"responseDetails", nullptr}, {"responseStatus", 200}};
 }
 
-std::optional<LanguagePair> PairOf(const std::string& langpair) {
+std::optional<CodeLanguages> PairOf(const std::string& langpair) {
   std::size_t bar = langpair.find('|');
   if (bar == std::string::npos) return std::nullopt;
   auto source = FromApertiumCode(langpair.substr(0, bar));
   auto target = FromApertiumCode(langpair.substr(bar + 1));
   if (!source || !target) return std::nullopt;
-  return LanguagePair{*source, *target};
+  return CodeLanguages{*source, *target};
 }
 
 // APy reads its text as HTML unless told "txt".
@@ -69,7 +69,7 @@ Answer Translate(const Router& router, const HttpOptions& options, const ApiFiel
   if (!langpair) return Error(400, "Missing argument langpair");
   auto text = fields.Text("q");
   if (!text) return Error(400, "Missing argument q");
-  std::optional<LanguagePair> pair = PairOf(*langpair);
+  std::optional<CodeLanguages> pair = PairOf(*langpair);
   if (!pair) {
     if (langpair->find('|') == std::string::npos) {
       return Error(400, "That pair is invalid, use e.g. eng|spa");
