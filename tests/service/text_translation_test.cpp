@@ -73,7 +73,7 @@ TEST(TextTranslation, ABatchAsksTheEngineOnceEachTextASentenceApart) {
                                                                       {" <3\n\x1e\n ", true, true},
                                                                       {"ok", false, false},
                                                                       {" ", true, false}}));
-  EXPECT_EQ(results[0].result, service::metrics::kTranslated);
+  EXPECT_STREQ(results[0].result, service::metrics::kTranslated);
   // Each text is remembered on its own.
   auto again =
       service::TranslateText(*f.router, &f.cache, "en_es", "I love you <3", TextFormat::kChat);
