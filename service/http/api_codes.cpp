@@ -62,30 +62,33 @@ std::optional<std::string> Alias(std::string_view code) {
   return std::nullopt;
 }
 
+// An API's code (the `written` column) or ours, onto ours.
+std::optional<std::string> FromCode(std::string_view code, const char* CodeNames::*written) {
+  for (const CodeNames& names : kCodes) {
+    if (code == names.*written || code == names.ours) return std::string(names.ours);
+  }
+  return Alias(code);
+}
+
+std::string ToCode(std::string_view language, const char* CodeNames::*written) {
+  const CodeNames* names = ByOurs(language);
+  return names ? names->*written : std::string(language);
+}
+
 }  // namespace
 
 std::optional<std::string> FromLibreCode(std::string_view code) {
-  for (const CodeNames& names : kCodes) {
-    if (code == names.libre || code == names.ours) return std::string(names.ours);
-  }
-  return Alias(code);
+  return FromCode(code, &CodeNames::libre);
 }
 
-std::string ToLibreCode(std::string_view language) {
-  const CodeNames* names = ByOurs(language);
-  return names ? names->libre : std::string(language);
-}
+std::string ToLibreCode(std::string_view language) { return ToCode(language, &CodeNames::libre); }
 
 std::optional<std::string> FromApertiumCode(std::string_view code) {
-  for (const CodeNames& names : kCodes) {
-    if (code == names.apertium || code == names.ours) return std::string(names.ours);
-  }
-  return Alias(code);
+  return FromCode(code, &CodeNames::apertium);
 }
 
 std::string ToApertiumCode(std::string_view language) {
-  const CodeNames* names = ByOurs(language);
-  return names ? names->apertium : std::string(language);
+  return ToCode(language, &CodeNames::apertium);
 }
 
 std::optional<CodeLanguages> SplitRouteCode(std::string_view code) {

@@ -208,41 +208,44 @@ TEST_F(ApiHttpTest, ARequiredKeyIsAskedForInEachApisShape) {
   EXPECT_EQ(tr->status, 200);
 }
 
-TEST_F(ApiHttpTest, KeepsAChatLinesSpansThroughTheJsonApi) {
-  auto response =
-      Send("POST", "/translate", kJson,
-           R"js({"q":"I love you <3 @bob https://x.org","source":"en","target":"es"})js");
-  ASSERT_TRUE(response);
-  EXPECT_EQ(response->body, "{\"translatedText\":\"I love you <3 @bob https://x.org\"}\n");
-  auto calls = memory_->Calls();
-  ASSERT_EQ(calls.size(), 1u);
-  std::vector<std::pair<std::string, bool>> pieces;
-  for (const auto& piece : calls[0].pieces) pieces.emplace_back(piece.text, piece.keep);
-  EXPECT_EQ(pieces, (std::vector<std::pair<std::string, bool>>{{"I love you ", false},
-                                                               {"<3 @bob https://x.org", true}}));
-}
-
-TEST_F(ApiHttpTest, KeepsMarkupThroughTheJsonApi) {
-  const std::string html =
-      R"js(<!DOCTYPE html><p>I love <b>my</b> &amp; <a href=\"https://x.org/@a\" class=\"u-url mention\">@<span>a</span></a></p><p translate=\"no\">Keep</p>)js";
-  auto response =
-      Send("POST", "/translate", kJson,
-           R"js({"q":")js" + html + R"js(","source":"en","target":"es","format":"html"})js");
-  ASSERT_TRUE(response);
-  EXPECT_EQ(response->body, "{\"translatedText\":\"" + html + "\"}\n");
-  auto calls = memory_->Calls();
-  ASSERT_EQ(calls.size(), 1u);
-  std::vector<std::pair<std::string, bool>> pieces;
-  for (const auto& piece : calls[0].pieces) pieces.emplace_back(piece.text, piece.keep);
-  EXPECT_EQ(
-      pieces,
-      (std::vector<std::pair<std::string, bool>>{
-          {"<!DOCTYPE html><p>", true},
-          {"I love ", false},
-          {"<b>", true},
-          {"my", false},
-          {R"js(</b> &amp; <a href="https://x.org/@a" class="u-url mention">@<span>a</span></a></p><p translate="no">Keep</p>)js",
-           true}}));
+// What the engine is given: the words alone, whatever the text keeps as sent.
+TEST_F(ApiHttpTest, KeepsChatSpansAndMarkupThroughTheJsonApi) {
+  using Pieces = std::vector<std::pair<std::string, bool>>;
+  struct Case {
+    const char* name;
+    std::string text;  // as JSON writes it
+    const char* format;
+    Pieces pieces;
+  };
+  static const Case kPieceCases[] = {
+      {"chat spans",
+       "I love you <3 @bob https://x.org",
+       "text",
+       {{"I love you ", false}, {"<3 @bob https://x.org", true}}},
+      {"markup",
+       R"js(<!DOCTYPE html><p>I love <b>my</b> &amp; <a href=\"https://x.org/@a\" class=\"u-url mention\">@<span>a</span></a></p><p translate=\"no\">Keep</p>)js",
+       "html",
+       {{"<!DOCTYPE html><p>", true},
+        {"I love ", false},
+        {"<b>", true},
+        {"my", false},
+        {R"js(</b> &amp; <a href="https://x.org/@a" class="u-url mention">@<span>a</span></a></p><p translate="no">Keep</p>)js",
+         true}}},
+  };
+  for (const Case& c : kPieceCases) {
+    SCOPED_TRACE(c.name);
+    std::size_t asked = memory_->Calls().size();
+    auto response = Send("POST", "/translate", kJson,
+                         R"js({"q":")js" + c.text +
+                             R"js(","source":"en","target":"es","format":")js" + c.format + "\"}");
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->body, "{\"translatedText\":\"" + c.text + "\"}\n");
+    auto calls = memory_->Calls();
+    ASSERT_EQ(calls.size(), asked + 1);
+    Pieces pieces;
+    for (const auto& piece : calls.back().pieces) pieces.emplace_back(piece.text, piece.keep);
+    EXPECT_EQ(pieces, c.pieces);
+  }
 }
 
 TEST(ApiKeysTest, ReadsOneKeyALineWithItsOwnLimit) {

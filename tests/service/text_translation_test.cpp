@@ -81,26 +81,32 @@ TEST(TextTranslation, ABatchAsksTheEngineOnceEachTextASentenceApart) {
   EXPECT_EQ(f.memory->Calls().size(), 1u);
 }
 
-TEST(TextTranslation, WhatIsRememberedIsNotAskedAndOneMissGoesAlone) {
-  Fixture f(Echo());
-  service::TranslateText(*f.router, &f.cache, "en_es", "thanks", TextFormat::kChat);
-  auto results = service::TranslateTexts(*f.router, &f.cache, "en_es", {"thanks", "see you"},
-                                         TextFormat::kChat);
-  EXPECT_EQ(f.Texts(results), (std::vector<std::string>{"thanks", "see you"}));
-  auto calls = f.memory->Calls();
-  ASSERT_EQ(calls.size(), 2u);
-  ASSERT_EQ(calls[1].pieces.size(), 1u);
-  EXPECT_EQ(calls[1].pieces[0].text, "see you");
-  EXPECT_TRUE(results[0].engine.empty());  // remembered: no engine counted
-}
-
-TEST(TextTranslation, AnEngineThatLosesTheCutsIsAskedForEachTextAlone) {
-  Fixture f(std::make_unique<WordsOnlyEngine>(
-      "words", std::vector<service::Offer>{{"en_es", "English to Spanish"}}));
-  auto results = service::TranslateTexts(*f.router, &f.cache, "en_es", {"one", "two", "three"},
-                                         TextFormat::kChat);
-  EXPECT_EQ(f.Texts(results), (std::vector<std::string>{"one", "two", "three"}));
-  EXPECT_EQ(f.memory->Calls().size(), 4u);
+TEST(TextTranslation, GoesAloneWhatCannotBeJoined) {
+  struct Case {
+    const char* name;
+    bool words_only;         // the engine loses every kept piece, the cuts too
+    const char* remembered;  // translated before, or null
+    std::vector<std::string> texts;
+    std::size_t engine_calls;  // in all, the one before included
+  };
+  static const Case kCases[] = {
+      {"one miss beside a remembered text", false, "thanks", {"thanks", "see you"}, 2},
+      {"an engine that loses the cuts", true, nullptr, {"one", "two", "three"}, 4},
+      {"a text that holds the cut", false, nullptr, {"a\n\x1e\nb", "c"}, 2},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::vector<service::Offer> offers{{"en_es", "English to Spanish"}};
+    Fixture f(c.words_only ? std::make_unique<WordsOnlyEngine>("words", offers)
+                           : std::make_unique<MemoryEngine>("memory", offers));
+    if (c.remembered) {
+      service::TranslateText(*f.router, &f.cache, "en_es", c.remembered, TextFormat::kChat);
+    }
+    auto results =
+        service::TranslateTexts(*f.router, &f.cache, "en_es", c.texts, TextFormat::kChat);
+    EXPECT_EQ(f.Texts(results), c.texts);
+    EXPECT_EQ(f.memory->Calls().size(), c.engine_calls);
+  }
 }
 
 TEST(TextTranslation, AFailureFailsEveryTextItCarriedAndIsNotRemembered) {
@@ -116,14 +122,6 @@ TEST(TextTranslation, AFailureFailsEveryTextItCarriedAndIsNotRemembered) {
   results =
       service::TranslateTexts(*f.router, &f.cache, "en_es", {"one", "two"}, TextFormat::kChat);
   EXPECT_EQ(f.Texts(results), (std::vector<std::string>{"one", "two"}));
-}
-
-TEST(TextTranslation, ATextHoldingTheCutGoesAlone) {
-  Fixture f(Echo());
-  auto results =
-      service::TranslateTexts(*f.router, &f.cache, "en_es", {"a\n\x1e\nb", "c"}, TextFormat::kChat);
-  EXPECT_EQ(f.Texts(results), (std::vector<std::string>{"a\n\x1e\nb", "c"}));
-  EXPECT_EQ(f.memory->Calls().size(), 2u);
 }
 
 }  // namespace
