@@ -30,13 +30,19 @@
 
 namespace {
 
-void ReadKeysAgain(service::limits::ApiKeyRing& keys) {
+// systemd copies a credential only when the unit starts, so an edit of the operator's file
+// reaches the service by a restart alone; the log says so rather than let a reload look like it.
+void ReadKeysAgain(service::limits::ApiKeyRing& keys, bool from_credential) {
   sd_notify(0, "RELOADING=1");
   std::string problem = keys.Reload();
-  service::LogLine(problem.empty()
-                       ? "API keys read again: " + std::to_string(keys.Current()->size()) +
-                             " from " + keys.path()
-                       : problem + "; the keys in force stay");
+  std::string said = problem.empty()
+                         ? "API keys read again: " + std::to_string(keys.Current()->size()) +
+                               " from " + keys.path()
+                         : problem + "; the keys in force stay";
+  if (from_credential) {
+    said += " (the copy systemd made at the start: an edit of its file takes a restart)";
+  }
+  service::LogLine(said);
   sd_notify(0, "READY=1");
 }
 
@@ -133,7 +139,7 @@ int main(int argc, char** argv) {
     // SIGHUP reads the keys again (systemctl reload); the others stop the service.
     int received = 0;
     while (sigwait(&stop_signals, &received) == 0 && received == SIGHUP) {
-      if (keys) ReadKeysAgain(*keys);
+      if (keys) ReadKeysAgain(*keys, settings.api.keys_from_credential);
     }
     sd_notify(0, "STOPPING=1");
     http.Stop();

@@ -187,9 +187,12 @@ void AddOptions(CLI::App& app, Settings& settings) {
       "each optionally followed by its own translations per minute;\n"
       "# starts a comment; a key not in the file gets 403 (/tr takes none)",
       [&settings](const std::string& value) { settings.api.keys_file = NonEmptyPath(value); });
-  CLI::Option* keys_credential = AddValue(
-      app, "--api-keys-credential", "NAME", "the same file as the systemd credential NAME",
-      [&settings](const std::string& value) { settings.api.keys_file = Credential(value); });
+  CLI::Option* keys_credential =
+      AddValue(app, "--api-keys-credential", "NAME", "the same file as the systemd credential NAME",
+               [&settings](const std::string& value) {
+                 settings.api.keys_file = Credential(value);
+                 settings.api.keys_from_credential = true;
+               });
   keys_credential->excludes(keys_file);
   app.add_flag("--require-api-key", settings.api.require_key,
                "those APIs refuse a request without a key, as LibreTranslate does")

@@ -3,8 +3,8 @@
 # whose first process is systemd (the emulated guest booted so, run-in-guest.sh --systemd), and
 # checks the service as its unit runs it: started only once it serves (Type=notify), translating,
 # a dynamic user with only CAP_NET_BIND_SERVICE, nothing refused in the journal, an upstream's
-# key and the metrics token handed over as credentials the way the options file tells an
-# operator (with the upstream down at the start), back after a SIGKILL, its exposure rated as
+# key, the metrics token and the APIs' keys file handed over as credentials the way the options
+# file tells an operator (with the upstream down at the start), back after a SIGKILL, its exposure rated as
 # the hardening gave it; then a purge that leaves nothing. The guest has no network: apt-get
 # takes the package's dependencies from those the image holds.
 # usage: deb_systemd_test.sh DEB MAX_EXPOSURE   (as root, systemd the first process)
@@ -20,6 +20,8 @@ translation='<td bgcolor=white class=s><div style=padding:10px;>Tengo un perro n
 # Written by the test, looked for everywhere they must not be.
 key=mirelskan-upstream-key-4f1c9a7e
 token=mirelskan-metrics-token-b83d20c6
+api_key=mirelskan-api-key-70e5d1b2
+added_api_key=mirelskan-api-key-c4a93f05
 upstream=http://127.0.0.1:5000
 # The uids systemd's DynamicUser= takes from.
 dynamic_uids='6[1-5][0-9][0-9][0-9]'
@@ -99,14 +101,17 @@ dpkg-query -L $name >"$work/files"
 [ "$(show DynamicUser)" = yes ] || fail "the unit has no DynamicUser"
 check_serving
 
-# --- An upstream's key and the metrics token, each in a file only root reads, handed over as
-# credentials by a drop-in (the options file's steps), with the upstream down at the start.
+# --- An upstream's key, the metrics token and the APIs' keys, each in a file only root reads,
+# handed over as credentials by a drop-in (the options file's steps), with the upstream down at
+# the start.
 mkdir -p "$secrets"
 (umask 077; printf '%s\n' "$key" >"$secrets/libretranslate.key")
 (umask 077; printf '%s\n' "$token" >"$secrets/metrics.token")
-printf '[Service]\n%s\n%s\n' \
+(umask 077; printf '# who may use the APIs\n%s\n' "$api_key" >"$secrets/api.keys")
+printf '[Service]\n%s\n%s\n%s\n' \
   "LoadCredential=libretranslate.key:$secrets/libretranslate.key" \
-  "LoadCredential=metrics.token:$secrets/metrics.token" >"$work/drop-in"
+  "LoadCredential=metrics.token:$secrets/metrics.token" \
+  "LoadCredential=api.keys:$secrets/api.keys" >"$work/drop-in"
 # systemctl edit opens an editor on the drop-in, on a terminal (script(1) makes one); this
 # editor writes what an operator would type.
 printf '#!/bin/sh\ncat %s >"$1"\n' "$work/drop-in" >"$work/editor"
@@ -115,11 +120,11 @@ SYSTEMD_EDITOR=$work/editor script -qec "systemctl edit $unit" /dev/null >"$work
   { cat "$work/edit.log"; fail "systemctl edit $unit"; }
 grep -qxF "LoadCredential=libretranslate.key:$secrets/libretranslate.key" \
   "/etc/systemd/system/$unit.d/override.conf" || fail "systemctl edit wrote no drop-in"
-credentials=/run/credentials/$unit
 # en_es from Apertium, de_en from the upstream once it answers.
 edited="--listen localhost:80 --pairs en_es,de_en"
 edited+=" --upstream libretranslate=$upstream,key-credential=libretranslate.key"
-edited+=" --metrics-token-file $credentials/metrics.token"
+edited+=" --metrics-token-credential metrics.token"
+edited+=" --api-keys-credential api.keys --require-api-key"
 sed -i "s|^TRANSLATION_SERVICE_OPTIONS=.*|TRANSLATION_SERVICE_OPTIONS=\"$edited\"|" "$options"
 systemctl restart "$unit" || fail "the unit did not start with its credentials and the upstream down"
 check_serving
@@ -165,22 +170,57 @@ say "the upstream, down at the start, got the key from the credential"
   http://127.0.0.1:80/metrics)" = 200 ] || fail "/metrics refuses the credential's token"
 say "/metrics answers only the credential's token"
 
+# The LibreTranslate API: a key is required, and only the credential's is taken.
+translate() {
+  get -w ' %{http_code}' -H 'Content-Type: application/json' \
+    -d "{\"q\": \"I have a black dog\", \"source\": \"en\", \"target\": \"es\"$1}" \
+    http://127.0.0.1:80/translate | tr -d '\n'
+}
+while IFS='|' read -r fields expected; do
+  answer=$(translate "$fields")
+  [ "$answer" = "$expected" ] || fail "/translate with '$fields' answered '$answer', not '$expected'"
+done <<TABLE
+|{"error":"Please contact the server operator to get an API key"} 400
+, "api_key": "not-$api_key"|{"error":"Invalid API key"} 403
+, "api_key": "$api_key"|{"translatedText":"Tengo un perro negro"} 200
+TABLE
+say "the APIs take only the key the credential holds"
+
 # Neither secret on any command line or in any log. grep reads them from a file, so that its
 # own command line holds neither.
-printf '%s\n' "$key" "$token" >"$work/secrets"
+printf '%s\n' "$key" "$token" "$api_key" "$added_api_key" >"$work/secrets"
 holders=$(grep -lF -f "$work/secrets" /proc/[0-9]*/cmdline 2>/dev/null)
 [ -z "$holders" ] || fail "a command line holds a secret: $holders"
 journalctl -b -o verbose --no-pager | grep -qF -f "$work/secrets" && fail "the journal holds a secret"
 grep -rlF -f "$work/secrets" /var/log 2>/dev/null | grep -q . && fail "a file under /var/log holds a secret"
 say "no secret on a command line or in a log"
 
-# --- A crash: systemd starts it again, and it serves.
+# A key added to the credential's file: a reload reads again the copy systemd made at the
+# start, and says that an edit takes a restart.
+printf '%s\n' "$added_api_key" >>"$secrets/api.keys"
+systemctl reload "$unit" || fail "systemctl reload $unit"
+# systemd 252 does not wait for the service to have read them.
+for _ in $(seq 30); do
+  journalctl -b -u "$unit" -o cat --no-pager | grep -q 'API keys read again: 1 .*takes a restart' &&
+    break
+  sleep 1
+done
+journalctl -b -u "$unit" -o cat --no-pager | grep -q 'API keys read again: 1 .*takes a restart' ||
+  fail "the reload did not say that the credential's edit takes a restart"
+answer=$(translate ", \"api_key\": \"$added_api_key\"")
+[ "$answer" = '{"error":"Invalid API key"} 403' ] || fail "a reload took the added key: $answer"
+say "a reload keeps the credential's copy, and says an edit takes a restart"
+
+# --- A crash: systemd starts it again, and it serves, with the credential copied afresh.
 pid=$(main_pid)
 kill -KILL "$pid"
 wait_restarted "$pid"
 [ "$(show NRestarts)" = 1 ] || fail "NRestarts is $(show NRestarts) after one SIGKILL"
 check_serving
-say "restarted after SIGKILL"
+answer=$(translate ", \"api_key\": \"$added_api_key\"")
+[ "$answer" = '{"translatedText":"Tengo un perro negro"} 200' ] ||
+  fail "the key added before the restart was not taken: $answer"
+say "restarted after SIGKILL, with the key added to the credential's file"
 
 # --- Nothing the sandbox refused, no core dump; the exposure as the hardening left it.
 refused=$({
