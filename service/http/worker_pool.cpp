@@ -5,7 +5,8 @@
 
 namespace service {
 
-WorkerPool::WorkerPool(std::size_t threads, std::size_t queued) : queued_(queued) {
+WorkerPool::WorkerPool(std::size_t threads, std::size_t waiting)
+    : bound_(std::max<std::size_t>(threads, 1) + waiting) {
   try {
     for (std::size_t n = 0; n < std::max<std::size_t>(threads, 1); ++n) {
       workers_.emplace_back(&WorkerPool::Work, this);
@@ -21,7 +22,7 @@ WorkerPool::~WorkerPool() { Stop(); }
 bool WorkerPool::Submit(std::function<void()> job) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_ || jobs_.size() >= queued_) return false;
+    if (stopping_ || running_ + jobs_.size() >= bound_) return false;
     jobs_.push_back(std::move(job));
   }
   wake_.notify_one();
@@ -48,8 +49,11 @@ void WorkerPool::Work() {
       if (jobs_.empty()) return;  // stopping, and nothing left to run
       job = std::move(jobs_.front());
       jobs_.pop_front();
+      ++running_;
     }
     job();
+    std::lock_guard<std::mutex> lock(mutex_);
+    --running_;
   }
 }
 

@@ -14,14 +14,15 @@ namespace service {
 
 class WorkerPool {
  public:
-  // Starts `threads` threads (at least one); at most `queued` jobs wait for one of them.
-  WorkerPool(std::size_t threads, std::size_t queued);
+  // Starts `threads` threads (at least one); besides the jobs they run, at most `waiting` wait
+  // for one of them.
+  WorkerPool(std::size_t threads, std::size_t waiting);
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
   ~WorkerPool();
 
-  // Runs `job` on a worker; false (and `job` not run) when the queue is full or the pool
-  // stopped. A job must not throw.
+  // Runs `job` on a worker; false (and `job` not run) when every worker is busy and `waiting`
+  // jobs wait, or the pool stopped. A job must not throw.
   bool Submit(std::function<void()> job);
 
   // Takes no more jobs, runs the ones queued and joins the workers. Safe to call again.
@@ -30,10 +31,11 @@ class WorkerPool {
  private:
   void Work();
 
-  const std::size_t queued_;
+  const std::size_t bound_;  // the jobs taken and not done, running or waiting
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> jobs_;
+  std::size_t running_ = 0;
   bool stopping_ = false;
   std::vector<std::thread> workers_;
 };
