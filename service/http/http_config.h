@@ -20,7 +20,10 @@ inline constexpr std::size_t kMaxDetectText = 16 * 1024;
 inline constexpr unsigned kMaxConnections = 1000;
 inline constexpr unsigned kConnectionTimeoutSeconds = 15;
 inline constexpr int kListenBacklog = 256;
-inline constexpr unsigned kEventThreads = 2;
+// The threads reading connections. Each new connection wakes every one of them (the listening
+// socket is in each one's epoll set), and one loop answers far more than the plug-in's users
+// ask: on 2 cores one thread cost 0.45 ms of CPU per new connection, two 0.64 ms.
+inline constexpr unsigned kEventThreads = 1;
 // The translations under way at once (each mostly waits on a pipeline or an upstream), and
 // how many more may wait for a worker before the next is a 503 with Retry-After.
 inline constexpr std::size_t kTranslationWorkers = 32;
