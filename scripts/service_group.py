@@ -148,11 +148,21 @@ class Group(contextlib.ExitStack):
         return Process(process, port, "http://127.0.0.1:%d" % port)
 
     def nginx(self, instance_ports):
-        folder = os.path.join(self.folder, "nginx")
-        os.makedirs(folder, exist_ok=True)
+        """nginx with the packaged site in front of these instances."""
         port = free_port()
         with open(NGINX_SITE) as packaged:
-            site = render_nginx(packaged.read(), port, instance_ports)
+            return self._nginx(render_nginx(packaged.read(), port, instance_ports), port)
+
+    def nginx_fixed(self, body):
+        """nginx answering every request with 200 and `body`: what HTTP costs with no work."""
+        port = free_port()
+        site = ("server {\n    listen 127.0.0.1:%d;\n    keepalive_requests 1000000;\n"
+                "    location / { default_type text/plain; return 200 '%s'; }\n}\n" % (port, body))
+        return self._nginx(site, port)
+
+    def _nginx(self, site, port):
+        folder = os.path.join(self.folder, "nginx-%d" % port)
+        os.makedirs(folder, exist_ok=True)
         with open(os.path.join(folder, "site.conf"), "w") as rendered:
             rendered.write(site)
         temp_paths = "".join("    %s_temp_path %s/%s;\n" % (kind, folder, kind) for kind in

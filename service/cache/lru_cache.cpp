@@ -22,6 +22,11 @@ std::optional<std::string> LruCache::Find(const std::string& key) {
   return found->second->value;
 }
 
+bool LruCache::Holds(const std::string& key) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return index_.count(key) != 0;
+}
+
 void LruCache::Put(const std::string& key, std::string value) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = index_.find(key);

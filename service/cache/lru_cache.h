@@ -26,6 +26,9 @@ class LruCache {
   // The value kept under `key`, which becomes the most recently used.
   std::optional<std::string> Find(const std::string& key);
 
+  // Whether a value is kept under `key`; what is used most recently stays as it was.
+  bool Holds(const std::string& key) const;
+
   // Keeps `value` under `key` (replacing what was there), dropping the least recently used
   // entries until it fits; an entry larger than the capacity is not kept.
   void Put(const std::string& key, std::string value);

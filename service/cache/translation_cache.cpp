@@ -45,6 +45,11 @@ std::optional<std::string> TranslationCache::Recall(std::string_view code,
   return found;
 }
 
+bool TranslationCache::HoldsInMemory(std::string_view code,
+                                     const std::vector<Piece>& pieces) const {
+  return in_memory_ && memory_.Holds(Key(code, pieces));
+}
+
 void TranslationCache::Remember(std::string_view code, const std::vector<Piece>& pieces,
                                 const std::string& translation) {
   if (!Keeps()) return;

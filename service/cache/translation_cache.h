@@ -32,6 +32,10 @@ class TranslationCache {
   // The translation remembered for these pieces of a text in `code`; nothing on a miss.
   std::optional<std::string> Recall(std::string_view code, const std::vector<Piece>& pieces);
 
+  // Whether Recall would answer these pieces from this process's memory, without counting a
+  // hit or a miss or asking the shared state: a look that never waits on the network.
+  bool HoldsInMemory(std::string_view code, const std::vector<Piece>& pieces) const;
+
   // Remembers what an engine answered for these pieces.
   void Remember(std::string_view code, const std::vector<Piece>& pieces,
                 const std::string& translation);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "api_options.h"
+#include "http_config.h"
 
 #include <string>
 
@@ -37,6 +38,9 @@ struct HttpOptions {
   // the operator's settings for them.
   const limits::ApiKeyRing* keys = nullptr;
   ApiOptions api;
+  // The workers that answer what may wait on an engine, and how many requests may wait for one.
+  std::size_t workers = kTranslationWorkers;
+  std::size_t waiting = kWaitingTranslations;
 };
 
 }  // namespace service

@@ -8,6 +8,7 @@
 #include "service/limits/client_limits.h"
 #include "service/metrics/service_metrics.h"
 #include "service/posix/log.h"
+#include "worker_pool.h"
 
 #include <microhttpd.h>
 #include <strings.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +35,8 @@ using PostProcessorOwner = std::unique_ptr<MHD_PostProcessor, PostProcessorDelet
 
 // What the library does not keep for us between its callbacks: the request line's target as
 // sent (the library hands over only a decoded path), when the request began, and its body.
+// The library owns it (Callbacks::Connection); while the connection is suspended for a worker,
+// the library neither reads the connection nor closes it, so the worker alone touches it then.
 struct ConnectionState {
   std::string target;
   Clock::time_point start;
@@ -43,6 +47,16 @@ struct ConnectionState {
   // A form's fields come through the library's post processor; any other body as bytes.
   PostProcessorOwner form;
   bool form_broken = false;  // the post processor could not read the form
+  // The headers the routes read, copied for a worker, which may not ask the library for them.
+  std::string accept;
+  std::string authorization;
+  std::string client;
+  std::string method;
+  // Set while the request is a worker's, from suspending the connection until the library
+  // calls Access again after its resumption; `answered` is the worker's answer, or nothing
+  // when it failed.
+  bool handed_over = false;
+  std::optional<Answer> answered;
 };
 
 struct ResponseDeleter {
@@ -223,6 +237,7 @@ struct HttpService::Callbacks {
     state->body = RequestBody{};
     state->form.reset();
     state->form_broken = false;
+    state->answered.reset();
     return state;
   }
 
@@ -231,7 +246,7 @@ struct HttpService::Callbacks {
                            void** request_context) {
     auto* state = static_cast<ConnectionState*>(*request_context);
     if (!state) return MHD_NO;
-    const HttpService& service = *static_cast<HttpService*>(self);
+    HttpService& service = *static_cast<HttpService*>(self);
     if (!state->headers_read) {
       state->headers_read = true;
       // A GET may carry a body: it is read and dropped below before the answer, so that it
@@ -246,23 +261,73 @@ struct HttpService::Callbacks {
       *upload_size = 0;
       return TakeBody(*state, upload, size) ? MHD_YES : MHD_NO;
     }
+    if (state->handed_over) return Deliver(service, connection, *state, version);
     FinishBody(*state);
     try {
       const HttpOptions& options = service.options_;
-      std::string client = options.limits ? ClientOf(connection, *options.limits) : "";
-      RequestHeaders headers;
-      headers.accept = Header(connection, MHD_HTTP_HEADER_ACCEPT);
-      headers.authorization = Header(connection, MHD_HTTP_HEADER_AUTHORIZATION);
-      headers.client = client;
-      Answer answer = state->form_broken ? FormNotRead()
-                                         : AnswerRequest(service.router_, options, method,
-                                                         state->target, headers, state->body);
+      state->method = method;
+      state->accept = Header(connection, MHD_HTTP_HEADER_ACCEPT);
+      state->authorization = Header(connection, MHD_HTTP_HEADER_AUTHORIZATION);
+      state->client = options.limits ? ClientOf(connection, *options.limits) : "";
+      if (!state->form_broken && MayAskAnEngine(service.router_, options, method, state->target)) {
+        return HandOver(service, connection, *state);
+      }
+      state->answered = Answered(service, *state);
+    } catch (...) {
+      return MHD_NO;
+    }
+    return Deliver(service, connection, *state, version);
+  }
+
+  static Answer Answered(const HttpService& service, const ConnectionState& state) {
+    if (state.form_broken) return FormNotRead();
+    RequestHeaders headers;
+    headers.accept = state.accept;
+    headers.authorization = state.authorization;
+    headers.client = state.client;
+    return AnswerRequest(service.router_, service.options_, state.method, state.target, headers,
+                         state.body);
+  }
+
+  // Sets the connection aside until a worker has answered: the thread reading connections
+  // goes on with the others meanwhile. A connection must be suspended before its job can run,
+  // since only a suspended connection may be resumed.
+  static MHD_Result HandOver(HttpService& service, MHD_Connection* connection,
+                             ConnectionState& state) {
+    state.handed_over = true;
+    MHD_suspend_connection(connection);
+    bool taken = false;
+    try {
+      taken = service.workers_.Submit([&service, connection, &state] {
+        try {
+          state.answered = Answered(service, state);
+        } catch (...) {  // no answer: Deliver closes the connection
+        }
+        // The last touch of the state: once resumed, the connection may end at any time.
+        MHD_resume_connection(connection);
+      });
+      if (!taken) state.answered = WorkersBusy();
+    } catch (...) {
+    }
+    if (!taken) MHD_resume_connection(connection);
+    return MHD_YES;
+  }
+
+  // Queues the answer made for the request, and logs and counts it.
+  static MHD_Result Deliver(const HttpService& service, MHD_Connection* connection,
+                            ConnectionState& state, const char* version) {
+    state.handed_over = false;
+    if (!state.answered) return MHD_NO;
+    try {
+      Answer answer = std::move(*state.answered);
+      state.answered.reset();
       // HTTP/1.0 clients such as WinINet pool a connection that is not plainly closed.
       if (std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0) answer.close = true;
       MHD_Result queued = Queue(connection, answer);
-      auto elapsed = std::chrono::duration<double, std::milli>(Clock::now() - state->start);
-      LogLine(RequestSummary(method, state->target, answer.status, elapsed.count()));
-      if (options.metrics) Count(*options.metrics, state->target, answer, elapsed.count());
+      auto elapsed = std::chrono::duration<double, std::milli>(Clock::now() - state.start);
+      LogLine(RequestSummary(state.method, state.target, answer.status, elapsed.count()));
+      const HttpOptions& options = service.options_;
+      if (options.metrics) Count(*options.metrics, state.target, answer, elapsed.count());
       return queued;
     } catch (...) {
       return MHD_NO;
@@ -283,18 +348,22 @@ struct HttpService::Callbacks {
 
 HttpService::HttpService(const Router& router, UniqueFd socket, const ListenAddress& address,
                          HttpOptions options)
-    : router_(router), options_(std::move(options)), socket_(std::move(socket)) {
+    : router_(router),
+      options_(std::move(options)),
+      socket_(std::move(socket)),
+      workers_(options_.workers, options_.waiting) {
   StartListening(socket_.get(), address);
-  unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL |
-                   MHD_USE_ITC | MHD_USE_ERROR_LOG;
+  // Epoll where there is one; suspending and resuming connections needs the inter-thread
+  // channel, which MHD_ALLOW_SUSPEND_RESUME brings.
+  unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
   if (address.ipv6) flags |= MHD_USE_IPv6;
   daemon_ = MHD_start_daemon(
       flags, 0, nullptr, nullptr, &Callbacks::Access, this, MHD_OPTION_EXTERNAL_LOGGER,
       &Callbacks::Log, nullptr, MHD_OPTION_LISTEN_SOCKET, socket_.get(),
-      MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_CONNECTION_TIMEOUT,
-      kConnectionTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryLimit,
-      MHD_OPTION_URI_LOG_CALLBACK, &Callbacks::BeginRequest, nullptr, MHD_OPTION_NOTIFY_CONNECTION,
-      &Callbacks::Connection, nullptr, MHD_OPTION_END);
+      MHD_OPTION_THREAD_POOL_SIZE, kEventThreads, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
+      MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+      kConnectionMemoryLimit, MHD_OPTION_URI_LOG_CALLBACK, &Callbacks::BeginRequest, nullptr,
+      MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::Connection, nullptr, MHD_OPTION_END);
   if (!daemon_) {
     throw std::runtime_error("cannot serve HTTP on " + ShowAddress(address));
   }
@@ -306,6 +375,9 @@ void HttpService::Stop() {
   if (!daemon_) return;
   // Taking the socket back first keeps its closing here, after the daemon's threads are gone.
   MHD_socket returned = MHD_quiesce_daemon(daemon_);
+  // The library must not stop with a connection suspended: the workers finish every job taken,
+  // each resuming its connection, and take no more (a request after this is a 503).
+  workers_.Stop();
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
   if (returned == MHD_INVALID_SOCKET) {

@@ -1,11 +1,15 @@
-// The service's HTTP, on libmicrohttpd: each connection gets a thread of its own, since a
-// translation blocks while it runs; what is answered is routes.h's business.
+// The service's HTTP, on libmicrohttpd: a few threads read every connection and answer at once
+// what needs no engine (a remembered translation, /health, the pages, a refusal); a request
+// that may wait on an engine goes to a worker, its connection suspended until the answer is
+// ready, so that a slow translation holds up nothing else. What is answered is routes.h's
+// business.
 #pragma once
 
 #include "http_options.h"
 #include "listen_socket.h"
 #include "service/engine/router.h"
 #include "service/posix/unique_fd.h"
+#include "worker_pool.h"
 
 struct MHD_Daemon;
 
@@ -29,6 +33,7 @@ class HttpService {
   const Router& router_;
   const HttpOptions options_;
   UniqueFd socket_;
+  WorkerPool workers_;
   MHD_Daemon* daemon_ = nullptr;
 };
 

@@ -41,53 +41,82 @@ Answer AsTyped(std::string_view text, const FormState& form, bool for_browser, b
   return answer;
 }
 
-Answer Translate(const Router& router, const HttpOptions& options, std::string_view query,
+// What /tr reads before it would ask an engine: its answer already (a refusal, or the text as
+// typed), or else the pair to translate with and the text in UTF-8.
+struct TrRequest {
+  std::optional<Answer> answer;
+  std::string text;  // as sent
+  std::string code;  // as sent
+  std::string pair;
+  std::string utf8_text;
+  std::string detected;  // for a browser: the language detected for a code naming the target
+  bool utf8 = false;
+};
+
+TrRequest ReadTr(const Router& router, const HttpOptions& options, std::string_view query,
                  bool for_browser) {
+  TrRequest request;
   auto text = FormField(query, WIRE_TEXT_FIELD);
   auto code = FormField(query, WIRE_PAIR_FIELD);
   if (!text || !code) {
-    return Respond(400, MessagePage("Missing parameter",
-                                    std::string("The request has no ") + (text ? "lp" : "trtext") +
-                                        " parameter. Send /tr?trtext=TEXT&lp=CODE, for example "
-                                        "/tr?trtext=Hello&lp=en_es.",
-                                    router.Routes()));
+    request.answer =
+        Respond(400, MessagePage("Missing parameter",
+                                 std::string("The request has no ") + (text ? "lp" : "trtext") +
+                                     " parameter. Send /tr?trtext=TEXT&lp=CODE, for example "
+                                     "/tr?trtext=Hello&lp=en_es.",
+                                 router.Routes()));
+    return request;
   }
+  request.text = std::move(*text);
+  request.code = std::move(*code);
   // Non-ASCII text in valid UTF-8 comes from a browser; anything else is read as the host's
   // ANSI code page, which is also the safer answer for plain ASCII.
-  bool utf8 = IsValidUtf8(*text) &&
-              std::any_of(text->begin(), text->end(), [](char c) { return c & 0x80; });
+  const std::string& typed = request.text;
+  request.utf8 = IsValidUtf8(typed) &&
+                 std::any_of(typed.begin(), typed.end(), [](char c) { return c & 0x80; });
   if (auto refused =
-          RefuseLongText(options, utf8 ? limits::CountCharacters(*text) : text->size())) {
-    return std::move(*refused);
+          RefuseLongText(options, request.utf8 ? limits::CountCharacters(typed) : typed.size())) {
+    request.answer = std::move(*refused);
+    return request;
   }
-  std::string utf8_text = utf8 ? *text : Windows1252ToUtf8(*text);
+  request.utf8_text = request.utf8 ? typed : Windows1252ToUtf8(typed);
   // A code that names only the target goes through the pair of the language detected.
-  std::string pair = *code, detected;
-  if (options.detector && !router.Find(pair)) {
-    if (auto resolution = detect::ResolveTargetOnly(router, *options.detector, pair, utf8_text)) {
+  request.pair = request.code;
+  if (options.detector && !router.Find(request.pair)) {
+    if (auto resolution =
+            detect::ResolveTargetOnly(router, *options.detector, request.pair, request.utf8_text)) {
       if (resolution->detection.language && for_browser) {
-        detected = detect::LanguageTitle(*resolution->detection.language);
+        request.detected = detect::LanguageTitle(*resolution->detection.language);
       }
-      pair = resolution->code;
-      if (pair.empty()) {  // already in the target language, or no language at all
+      request.pair = resolution->code;
+      if (request.pair.empty()) {  // already in the target language, or no language at all
         std::vector<Route> routes = router.Routes();
-        return AsTyped(*text, FormState{&routes, *text, *code, detected}, for_browser, utf8);
+        request.answer = AsTyped(typed, FormState{&routes, typed, request.code, request.detected},
+                                 for_browser, request.utf8);
+        return request;
       }
     }
   }
-  if (!router.Find(pair)) {
-    return Respond(404,
-                   MessagePage("Language pair not available",
-                               "This service cannot translate the language pair \"" + *code + "\".",
-                               router.Routes()));
+  if (!router.Find(request.pair)) {
+    request.answer = Respond(404, MessagePage("Language pair not available",
+                                              "This service cannot translate the language pair \"" +
+                                                  request.code + "\".",
+                                              router.Routes()));
   }
+  return request;
+}
+
+Answer Translate(const Router& router, const HttpOptions& options, std::string_view query,
+                 bool for_browser) {
+  TrRequest request = ReadTr(router, options, query, for_browser);
+  if (request.answer) return std::move(*request.answer);
   std::vector<Route> routes = router.Routes();
-  FormState form{&routes, *text, *code, detected};
-  std::string result = *text;  // a blank text stays as it is
+  FormState form{&routes, request.text, request.code, request.detected};
+  std::string result = request.text;  // a blank text stays as it is
   Answer answered;
-  if (!IsBlank(*text)) {
+  if (!IsBlank(request.text)) {
     TextTranslation translation =
-        TranslateText(router, options.cache, pair, utf8_text, TextFormat::kChat);
+        TranslateText(router, options.cache, request.pair, request.utf8_text, TextFormat::kChat);
     if (!translation.ok) {
       Answer refusal =
           Respond(translation.status,
@@ -100,9 +129,9 @@ Answer Translate(const Router& router, const HttpOptions& options, std::string_v
     }
     answered.engine = std::move(translation.engine);
     answered.translation = translation.result;
-    result = utf8 ? translation.text : Utf8ToWindows1252(translation.text);
+    result = request.utf8 ? translation.text : Utf8ToWindows1252(translation.text);
   }
-  Answer answer = AsTyped(result, form, for_browser, utf8);
+  Answer answer = AsTyped(result, form, for_browser, request.utf8);
   answer.engine = std::move(answered.engine);
   answer.translation = answered.translation;
   return answer;
@@ -184,6 +213,18 @@ Answer AnswerRequest(const Router& router, const HttpOptions& options, std::stri
   return Respond(404, MessagePage("Not found", "The service cannot answer this request.", {}));
 }
 
+bool MayAskAnEngine(const Router& router, const HttpOptions& options, std::string_view method,
+                    std::string_view target) {
+  if (target.size() > kMaxTargetLength) return false;
+  std::string_view path = TargetPath(target);
+  if (options.detector && path == "/detect" && (method == "GET" || method == "HEAD")) return true;
+  if (IsApiPath(method == "OPTIONS" ? "POST" : method, WithoutApyPrefix(path))) return true;
+  if (path != WIRE_TRANSLATION_PATH || (method != "GET" && method != "HEAD")) return false;
+  TrRequest request = ReadTr(router, options, TargetQuery(target), false);
+  return !request.answer && !IsBlank(request.text) &&
+         !RemembersInMemory(options.cache, request.pair, request.utf8_text, TextFormat::kChat);
+}
+
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
                      std::string_view accept) {
   RequestHeaders headers;
@@ -199,6 +240,15 @@ Answer FormNotRead() {
   answer.type = "application/json";
   answer.cors = true;
   answer.close = true;
+  return answer;
+}
+
+Answer WorkersBusy() {
+  Answer answer = Respond(503, MessagePage("Service busy",
+                                           "The service has more translations waiting than it "
+                                           "takes at once. Please try again in a moment.",
+                                           {}));
+  answer.retry_after = "1";
   return answer;
 }
 

@@ -52,12 +52,21 @@ Answer AnswerRequest(const Router& router, const HttpOptions& options, std::stri
                      std::string_view target, const RequestHeaders& headers,
                      const RequestBody& body = {});
 
+// Whether AnswerRequest may ask an engine for this request, or take about as long: a /tr whose
+// translation is not remembered in this process's memory, a detection, any request of the
+// translation APIs. Asks nothing of an engine or the shared state and counts nothing.
+bool MayAskAnEngine(const Router& router, const HttpOptions& options, std::string_view method,
+                    std::string_view target);
+
 // The same with every option off.
 Answer AnswerRequest(const Router& router, std::string_view method, std::string_view target,
                      std::string_view accept = {});
 
 // The 400 for a form body the HTTP layer could not read.
 Answer FormNotRead();
+
+// The 503 for a request that would wait on an engine while as many wait as may (Retry-After).
+Answer WorkersBusy();
 
 // The 414 for a target above kMaxTargetLength.
 Answer TargetTooLong();

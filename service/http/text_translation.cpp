@@ -137,6 +137,11 @@ TextTranslation TranslateText(const Router& router, cache::TranslationCache* cac
   return done;
 }
 
+bool RemembersInMemory(cache::TranslationCache* cache, const std::string& code,
+                       const std::string& text, TextFormat format) {
+  return cache && cache->HoldsInMemory(code, PiecesOf(text, format));
+}
+
 std::vector<TextTranslation> TranslateTexts(const Router& router, cache::TranslationCache* cache,
                                             const std::string& code,
                                             const std::vector<std::string>& texts,

@@ -33,6 +33,11 @@ struct TextTranslation {
 TextTranslation TranslateText(const Router& router, cache::TranslationCache* cache,
                               const std::string& code, const std::string& text, TextFormat format);
 
+// Whether TranslateText would answer `text` from the answers remembered in this process's
+// memory, so without an engine; nothing is counted or asked of the shared state.
+bool RemembersInMemory(cache::TranslationCache* cache, const std::string& code,
+                       const std::string& text, TextFormat format);
+
 // The same for several texts of one code, one result each in their order: what is remembered
 // is answered so, and the rest goes to the engine in one request, each text a sentence apart,
 // since an engine's cost is mostly per request and a chat line is short. When that one request

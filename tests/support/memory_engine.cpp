@@ -12,8 +12,12 @@ MemoryEngine::MemoryEngine(std::string name, std::vector<service::Offer> offers)
 service::Translation MemoryEngine::Translate(std::string_view code,
                                              const std::vector<service::Piece>& pieces) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     calls_.push_back({std::string(code), pieces});
+    ++held_;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return !holding_; });
+    --held_;
     if (!problem_.empty()) return {false, "", problem_};
   }
   bool offered = std::any_of(offers_.begin(), offers_.end(),
@@ -37,6 +41,24 @@ void MemoryEngine::SetHealth(service::EngineHealth health) {
 void MemoryEngine::SetProblem(std::string problem) {
   std::lock_guard<std::mutex> lock(mutex_);
   problem_ = std::move(problem);
+}
+
+void MemoryEngine::Hold() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  holding_ = true;
+}
+
+void MemoryEngine::Release() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    holding_ = false;
+  }
+  changed_.notify_all();
+}
+
+bool MemoryEngine::WaitForHeld(std::size_t count, std::chrono::milliseconds within) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, within, [&] { return held_ >= count; });
 }
 
 std::vector<MemoryEngine::Call> MemoryEngine::Calls() const {

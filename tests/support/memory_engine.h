@@ -5,6 +5,8 @@
 
 #include "service/engine/engine.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +28,12 @@ class MemoryEngine : public service::Engine {
   // While not empty, every translation fails with this problem (the engine stays ready).
   void SetProblem(std::string problem);
 
+  // While held, every translation waits in Translate until Release: a test fills the workers
+  // with them. WaitForHeld(n) is true once n wait (false after `within`, a safety net).
+  void Hold();
+  void Release();
+  bool WaitForHeld(std::size_t count, std::chrono::milliseconds within);
+
   struct Call {
     std::string code;
     std::vector<service::Piece> pieces;
@@ -39,6 +47,9 @@ class MemoryEngine : public service::Engine {
   service::EngineHealth health_;
   std::string problem_;
   std::vector<Call> calls_;
+  std::condition_variable changed_;
+  bool holding_ = false;
+  std::size_t held_ = 0;
 };
 
 }  // namespace service_test
