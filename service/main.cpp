@@ -81,12 +81,8 @@ int main(int argc, char** argv) {
     }
     // In priority order: for each code, the first engine that offers it serves it. An upstream
     // that is down now offers its codes once it answers.
-    std::vector<std::unique_ptr<service::Engine>> engines;
-    engines.push_back(std::move(apertium));
-    for (const auto& upstream : settings.upstreams) {
-      engines.push_back(service::upstream::MakeUpstreamEngine(upstream));
-    }
-    service::Router router(std::move(engines), options.codes);
+    service::Router router(
+        service::upstream::EnginesInOrder(std::move(apertium), settings.upstreams), options.codes);
     std::unique_ptr<service::cache::SharedState> shared;
     if (settings.cache.shared) {
       shared = std::make_unique<service::cache::SharedState>(*settings.cache.shared);

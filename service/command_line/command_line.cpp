@@ -17,7 +17,8 @@ constexpr char kProgram[] = "translation-service";
 
 constexpr char kSynopsis[] =
     "usage: translation-service [--listen HOST:PORT] [--modes DIR] [--pairs CODE,CODE...]\n"
-    "                           [--upstream KIND=URL[,key-file=PATH|,key-credential=NAME]]...\n"
+    "                           [--upstream "
+    "KIND=URL[,key-file=PATH|,key-credential=NAME][,first]]...\n"
     "                           [--start-seconds N] [--no-detect] [--cache-mib N]\n"
     "                           [--shared-state redis://HOST:PORT] [--cache-days N]\n"
     "                           [--rate-limit N] [--char-limit N] [--trust-proxy ADDR,...]\n"
@@ -110,7 +111,8 @@ void AddOptions(CLI::App& app, Settings& settings) {
            "a server that translates the codes Apertium does not reach, tried\n"
            "in the order given: libretranslate=URL[,key-file=PATH] (the file\n"
            "holds the API key; key-credential=NAME: the systemd credential\n"
-           "NAME holds it) or apy=URL (Apertium-APy)",
+           "NAME holds it) or apy=URL (Apertium-APy); ,first: asked before\n"
+           "Apertium for the codes both serve, Apertium then its failover",
            [&settings](const std::string& value) {
              std::string problem;
              auto upstream = upstream::ParseUpstreamOption(value, &problem);

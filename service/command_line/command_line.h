@@ -18,7 +18,8 @@ namespace service::command_line {
 struct Settings {
   ListenAddress listen;  // kDefaultListen unless --listen
   ApertiumOptions apertium;
-  // In the order given: for a code, the first that offers it after Apertium serves it.
+  // In the order given: for a code, the first that offers it serves it, those marked first
+  // before Apertium and the others after it.
   std::vector<upstream::UpstreamOption> upstreams;
   limits::LimitSettings limits;
   cache::CacheOptions cache;

@@ -56,19 +56,22 @@ Translation Router::Translate(std::string_view code, const std::vector<Piece>& p
   return last;
 }
 
-std::map<std::string, std::pair<std::size_t, Offer>> Router::Serving() const {
-  std::map<std::string, std::pair<std::size_t, Offer>> serving;
+std::map<std::string, Router::Serving> Router::ServingNow() const {
+  std::map<std::string, Serving> serving;
   std::vector<bool> ready;
   for (const auto& engine : engines_) ready.push_back(engine->Health().ready);
-  for (std::size_t i = 0; i < engines_.size(); ++i) {
-    for (Offer& offer : engines_[i]->Offers()) {
-      if (!Allowed(offer.code)) continue;
-      auto taken = serving.find(offer.code);
-      if (taken == serving.end()) {
-        std::string code = offer.code;
-        serving.emplace(std::move(code), std::make_pair(i, std::move(offer)));
-      } else if (!ready[taken->second.first] && ready[i]) {
-        taken->second = {i, std::move(offer)};  // the first that is ready, before one that is down
+  for (bool asked_ready : {true, false}) {
+    for (std::size_t i = 0; i < engines_.size(); ++i) {
+      if (ready[i] != asked_ready) continue;
+      for (Offer& offer : engines_[i]->Offers()) {
+        if (!Allowed(offer.code)) continue;
+        auto taken = serving.find(offer.code);
+        if (taken == serving.end()) {
+          std::string code = offer.code;
+          serving.emplace(std::move(code), Serving{i, std::move(offer), {i}});
+        } else {
+          taken->second.order.push_back(i);
+        }
       }
     }
   }
@@ -77,9 +80,11 @@ std::map<std::string, std::pair<std::size_t, Offer>> Router::Serving() const {
 
 std::vector<Route> Router::Routes() const {
   std::vector<Route> routes;
-  for (auto& [code, serving] : Serving()) {
-    routes.push_back(
-        {code, std::move(serving.second.description), engines_[serving.first]->Name()});
+  for (auto& [code, serving] : ServingNow()) {
+    std::vector<std::string> order;
+    for (std::size_t i : serving.order) order.push_back(engines_[i]->Name());
+    routes.push_back({code, std::move(serving.offer.description), engines_[serving.engine]->Name(),
+                      std::move(order)});
   }
   return routes;
 }
@@ -88,7 +93,7 @@ std::vector<EngineState> Router::States() const {
   std::vector<EngineState> states;
   for (const auto& engine : engines_) states.push_back({engine->Name(), engine->Health(), {}});
   // Engines may share a name (two upstreams of one kind), so a code is matched by position.
-  for (const auto& [code, serving] : Serving()) states[serving.first].codes.push_back(code);
+  for (const auto& [code, serving] : ServingNow()) states[serving.engine].codes.push_back(code);
   return states;
 }
 

@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace service {
@@ -18,6 +17,9 @@ struct Route {
   std::string code;
   std::string description;  // as the serving engine describes it
   std::string engine;       // the serving engine's Name()
+  // The Name() of each engine that offers the code, in the order they are asked: those ready in
+  // priority order, then those down; the first is `engine`.
+  std::vector<std::string> order;
 };
 
 // What /health tells of one engine.
@@ -54,9 +56,13 @@ class Router {
 
  private:
   bool Allowed(std::string_view code) const;
-  // Each code offered now, sorted, with the position of the engine that serves it (as Find
-  // says) and that engine's offer; the engines are asked once each.
-  std::map<std::string, std::pair<std::size_t, Offer>> Serving() const;
+  struct Serving {
+    std::size_t engine;  // the position of the engine that serves the code, as Find says
+    Offer offer;         // that engine's
+    std::vector<std::size_t> order;  // the positions of those that offer it, as Route::order
+  };
+  // Each code offered now, sorted, as it is served; the engines are asked once each.
+  std::map<std::string, Serving> ServingNow() const;
 
   const std::vector<std::unique_ptr<Engine>> engines_;
   const std::vector<std::string> only_;

@@ -19,7 +19,7 @@ std::string UtcTime(std::chrono::system_clock::time_point when) {
 
 }  // namespace
 
-std::string HealthJson(const std::vector<EngineState>& states) {
+std::string HealthJson(const std::vector<EngineState>& states, const std::vector<Route>& routes) {
   nlohmann::json engines = nlohmann::json::array();
   bool all_ready = true;
   for (const EngineState& state : states) {
@@ -35,7 +35,10 @@ std::string HealthJson(const std::vector<EngineState>& states) {
     }
     engines.push_back(std::move(engine));
   }
-  nlohmann::json health = {{"ready", all_ready}, {"engines", std::move(engines)}};
+  nlohmann::json order = nlohmann::json::object();
+  for (const Route& route : routes) order[route.code] = route.order;
+  nlohmann::json health = {
+      {"ready", all_ready}, {"engines", std::move(engines)}, {"order", std::move(order)}};
   // Engine names and reasons may hold bytes that are not UTF-8; they must not stop the answer.
   return health.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }

@@ -9,7 +9,9 @@
 namespace service {
 
 // {"ready": every engine ready, "engines": [{"name", "ready", "down_since" (UTC, ISO 8601, or
-// null), "reason" (or null), "codes": [...]}, ...]} with the engines in priority order.
-std::string HealthJson(const std::vector<EngineState>& states);
+// null), "reason" (or null), "codes": [...]}, ...], "order": {"CODE": [NAME, ...], ...}} with
+// the engines in priority order, and for each code of `routes` the engines in the order they
+// are asked for it.
+std::string HealthJson(const std::vector<EngineState>& states, const std::vector<Route>& routes);
 
 }  // namespace service

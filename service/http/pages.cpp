@@ -70,10 +70,17 @@ const Route* Served(const std::vector<Route>& routes, std::string_view code) {
   return found == routes.end() ? nullptr : &*found;
 }
 
+// The engines in the order they are asked: the first serves, the others take over when it fails.
+std::string ServedBy(const Route& route) {
+  std::string names;
+  for (const std::string& name : route.order) names += (names.empty() ? "" : ", ") + name;
+  return "served by " + EscapeHtml(names.empty() ? route.engine : names);
+}
+
 std::string CodeRow(std::string_view code, std::string_view description, const Route* route) {
   return std::string("<tr") + (route ? "" : " class=no") + "><td><code>" + EscapeHtml(code) +
          "</code></td><td>" + EscapeHtml(description) + "</td><td>" +
-         (route ? "served by " + EscapeHtml(route->engine) : "not served here") + "</td></tr>\n";
+         (route ? ServedBy(*route) : "not served here") + "</td></tr>\n";
 }
 
 // The plug-in's help box lists codes this service may not have: say which it has, and by

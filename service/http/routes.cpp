@@ -143,7 +143,7 @@ Answer Health(const Router& router) {
                            [](const EngineState& state) { return state.health.ready; });
   Answer answer;
   answer.status = ready ? 200 : 503;
-  answer.body = HealthJson(states);
+  answer.body = HealthJson(states, router.Routes());
   answer.type = "application/json";
   return answer;
 }

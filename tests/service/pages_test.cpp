@@ -53,7 +53,7 @@ TEST_F(PagesTest, HomeSaysWhichEngineServesEachCode) {
   // en_es, en_fr and es_fr from the first engine, de_en from the second; eo_en is not listed.
   EXPECT_TRUE(Holds(result->body, "serves 4 of the 36 codes")) << result->body;
   static const char* const kRows[] = {
-      "<code>en_fr</code></td><td>English to French</td><td>served by memory</td>",
+      "<code>en_fr</code></td><td>English to French</td><td>served by memory, backup</td>",
       "<code>de_en</code></td><td>German to English</td><td>served by backup</td>",
       "<tr class=no><td><code>ja_en</code></td><td>Japanese to English</td><td>not served here",
       "not in the help:</p>\n<table class=codes>\n<tr><td><code>eo_en</code></td>"

@@ -50,13 +50,14 @@ TEST(Router, ACodeServedTwiceGoesToTheNextWhileTheFirstIsDown) {
     const char* found;        // Find("en_es"), the home page's engine and /health's
     const char* translated;   // who answered: "first", "second" or "" for nobody
     const char* first_codes;  // /health's codes of "first"
+    const char* order;  // the engines asked for en_es, in order: /health's and the home page's
   };
   static const Case kCases[] = {
-      {"BothUp", true, false, true, "first", "first", "en_es fr_en"},
-      {"FirstDown", false, false, true, "second", "second", "fr_en"},
-      {"FirstFailsWhileReady", true, true, true, "first", "second", "en_es fr_en"},
-      {"BothDown", false, false, false, "first", "", "en_es fr_en"},
-      {"SecondDown", true, false, false, "first", "first", "en_es fr_en"},
+      {"BothUp", true, false, true, "first", "first", "en_es fr_en", "first second"},
+      {"FirstDown", false, false, true, "second", "second", "fr_en", "second first"},
+      {"FirstFailsWhileReady", true, true, true, "first", "second", "en_es fr_en", "first second"},
+      {"BothDown", false, false, false, "first", "", "en_es fr_en", "first second"},
+      {"SecondDown", true, false, false, "first", "first", "en_es fr_en", "first second"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -76,6 +77,9 @@ TEST(Router, ACodeServedTwiceGoesToTheNextWhileTheFirstIsDown) {
     for (const service::Route& route : router.Routes()) {
       if (route.code == "en_es") {
         EXPECT_EQ(route.engine, c.found);
+        std::string order;
+        for (const std::string& name : route.order) order += (order.empty() ? "" : " ") + name;
+        EXPECT_EQ(order, c.order);
       }
     }
     std::vector<service::EngineState> states = router.States();
@@ -113,7 +117,8 @@ TEST_F(EngineRoutesTest, HealthTellsEachEngineAndADownEngineIsNotAsked) {
             R"({"engines":[{"codes":["en_es","en_fr","es_fr"],"down_since":null,"name":"memory",)"
             R"("ready":true,"reason":null},{"codes":["de_en","eo_en"],)"
             R"("down_since":"2023-11-14T22:13:20Z","name":"backup","ready":false,)"
-            R"("reason":"connection refused"}],"ready":false})"
+            R"("reason":"connection refused"}],"order":{"de_en":["backup"],"en_es":["memory"],)"
+            R"("en_fr":["memory","backup"],"eo_en":["backup"],"es_fr":["memory"]},"ready":false})"
             "\n");
 
   auto down = Get("/tr?trtext=Hallo&lp=de_en");

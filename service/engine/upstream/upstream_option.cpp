@@ -13,7 +13,8 @@ namespace service::upstream {
 namespace {
 
 constexpr std::string_view kUsage =
-    "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL";
+    "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME][,first] or "
+    "apy=URL[,first]";
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -70,7 +71,7 @@ bool KeyPath(std::string_view setting, std::string* path, std::string* error) {
   }
   if (!StartsWith(setting, kKeyFile)) {
     *error = "--upstream libretranslate=URL: unknown setting \"" + std::string(setting) +
-             "\" (only key-file=PATH or key-credential=NAME)";
+             "\" (only key-file=PATH, key-credential=NAME or first)";
     return false;
   }
   *path = std::string(setting.substr(kKeyFile.size()));
@@ -79,6 +80,33 @@ bool KeyPath(std::string_view setting, std::string* path, std::string* error) {
     return false;
   }
   return true;
+}
+
+// The settings after the URL, comma-separated, each at most once, in any order.
+bool ReadSettings(std::string_view settings, UpstreamOption* option, std::string* error) {
+  bool apy = option->kind == UpstreamOption::Kind::kApy;
+  while (true) {
+    size_t comma = settings.find(',');
+    std::string_view setting = settings.substr(0, comma);
+    if (setting == "first") {
+      if (option->first) {
+        *error = "--upstream: first is given twice";
+        return false;
+      }
+      option->first = true;
+    } else if (apy) {
+      *error = "--upstream apy=URL takes only first after the URL";
+      return false;
+    } else if (!option->key_file.empty()) {
+      *error = "--upstream libretranslate=URL: one key-file= or key-credential= only";
+      return false;
+    } else if (!KeyPath(setting, &option->key_file, error) ||
+               !ReadKey(option->key_file, &option->api_key, error)) {
+      return false;
+    }
+    if (comma == std::string_view::npos) return true;
+    settings.remove_prefix(comma + 1);
+  }
 }
 
 }  // namespace
@@ -115,14 +143,7 @@ std::optional<UpstreamOption> ParseUpstreamOption(std::string_view value, std::s
   }
   option.url = std::string(url);
   if (comma == std::string_view::npos) return option;
-
-  std::string_view setting = rest.substr(comma + 1);
-  if (option.kind == UpstreamOption::Kind::kApy) {
-    *error = "--upstream apy=URL takes nothing after the URL";
-    return std::nullopt;
-  }
-  if (!KeyPath(setting, &option.key_file, error)) return std::nullopt;
-  if (!ReadKey(option.key_file, &option.api_key, error)) return std::nullopt;
+  if (!ReadSettings(rest.substr(comma + 1), &option, error)) return std::nullopt;
   return option;
 }
 
@@ -132,6 +153,19 @@ std::unique_ptr<Engine> MakeUpstreamEngine(const UpstreamOption& option, Upstrea
   }
   return std::make_unique<LibreTranslateEngine>(option.url, option.api_key, option.key_file,
                                                 limits);
+}
+
+std::vector<std::unique_ptr<Engine>> EnginesInOrder(std::unique_ptr<Engine> local,
+                                                    const std::vector<UpstreamOption>& upstreams,
+                                                    UpstreamLimits limits) {
+  std::vector<std::unique_ptr<Engine>> engines;
+  for (bool first : {true, false}) {
+    if (!first) engines.push_back(std::move(local));
+    for (const UpstreamOption& upstream : upstreams) {
+      if (upstream.first == first) engines.push_back(MakeUpstreamEngine(upstream, limits));
+    }
+  }
+  return engines;
 }
 
 }  // namespace service::upstream

@@ -188,7 +188,7 @@ TEST(CommandLine, AnswersHelpAndVersionAndRefusesAMistakeInOneLine) {
        nullptr,
        2,
        "translation-service: --upstream: takes "
-       "libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL, not "
+       "libretranslate=URL[,key-file=PATH|,key-credential=NAME][,first] or apy=URL[,first], not "
        "\"http://lt.example\"\n"},
       {"proxy by name",
        {"--trust-proxy", "127.0.0.1,proxy.example"},

@@ -1,8 +1,11 @@
 #include "service/engine/upstream/libretranslate_engine.h"
 #include "service/engine/router.h"
+#include "service/engine/upstream/upstream_option.h"
+#include "service/http/health.h"
 #include "service/http/pages.h"
 #include "service/upstream/libretranslate_stand_in.h"
 #include "service/upstream/stderr_capture.h"
+#include "support/memory_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +98,42 @@ TEST_F(LibreTranslateTest, ServesEveryCodeOfThePluginsHelp) {
                       stand_in_->url() + "</td></tr>"),
             std::string::npos)
       << page;
+}
+
+// Apertium (here an engine in memory that echoes) and the upstream both serve en_es.
+TEST_F(LibreTranslateTest, AnUpstreamMarkedFirstServesBeforeApertiumWhichTakesOverWhenItFails) {
+  struct Case {
+    const char* name;
+    const char* settings;  // after the URL
+    Behaviour behaviour;
+    const char* translated;
+    const char* order;  // /health's for en_es afterwards, LT standing for the upstream's URL
+  };
+  static const Case kCases[] = {
+      {"after Apertium", "", Behaviour::kAnswer, "Hello", R"(["apertium","libretranslate LT"])"},
+      {"first", ",first", Behaviour::kAnswer, "HELLO [es]", R"(["libretranslate LT","apertium"])"},
+      {"first but failing", ",first", Behaviour::kServerError, "Hello",
+       R"(["apertium","libretranslate LT"])"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    stand_in_->Script(c.behaviour);
+    std::string problem;
+    auto option = service::upstream::ParseUpstreamOption(
+        "libretranslate=" + stand_in_->url() + c.settings, &problem);
+    ASSERT_TRUE(option) << problem;
+    auto apertium = std::make_unique<service_test::MemoryEngine>(
+        "apertium", std::vector<service::Offer>{{"en_es", "English to Spanish"}});
+    service::Router router(service::upstream::EnginesInOrder(
+        std::move(apertium), {*option}, QuickLimits(std::chrono::seconds(30))));
+    Translation translation = router.Translate("en_es", {Piece{"Hello", false}});
+    ASSERT_TRUE(translation.ok) << translation.problem;
+    EXPECT_EQ(translation.text, c.translated);
+    json health = json::parse(service::HealthJson(router.States(), router.Routes()));
+    std::string expected = c.order;
+    expected.replace(expected.find("LT"), 2, stand_in_->url());
+    EXPECT_EQ(health["order"]["en_es"].dump(), expected);
+  }
 }
 
 TEST_F(LibreTranslateTest, KeptPiecesTravelAsMarkersInOneRequest) {

@@ -38,17 +38,27 @@ TEST_F(UpstreamOptionTest, ReadsKindUrlAndKey) {
     const char* url;
     const char* key_file;
     const char* api_key;
+    bool first;
   };
   static const Case kCases[] = {
       {"libretranslate=http://127.0.0.1:5000", UpstreamOption::Kind::kLibreTranslate,
-       "http://127.0.0.1:5000", "", ""},
+       "http://127.0.0.1:5000", "", "", false},
       {"libretranslate=https://lt.example/mt/,key-file=/tmp/upstream-option-test-key",
        UpstreamOption::Kind::kLibreTranslate, "https://lt.example/mt",
-       "/tmp/upstream-option-test-key", "s3cret-4711"},
-      {"apy=http://localhost:2737/", UpstreamOption::Kind::kApy, "http://localhost:2737", "", ""},
+       "/tmp/upstream-option-test-key", "s3cret-4711", false},
+      {"apy=http://localhost:2737/", UpstreamOption::Kind::kApy, "http://localhost:2737", "", "",
+       false},
       {"libretranslate=http://127.0.0.1:5000,key-credential=upstream-option-test-key",
        UpstreamOption::Kind::kLibreTranslate, "http://127.0.0.1:5000",
-       "/tmp/upstream-option-test-key", "s3cret-4711"},
+       "/tmp/upstream-option-test-key", "s3cret-4711", false},
+      {"apy=http://localhost:2737,first", UpstreamOption::Kind::kApy, "http://localhost:2737", "",
+       "", true},
+      {"libretranslate=http://127.0.0.1:5000,first,key-file=/tmp/upstream-option-test-key",
+       UpstreamOption::Kind::kLibreTranslate, "http://127.0.0.1:5000",
+       "/tmp/upstream-option-test-key", "s3cret-4711", true},
+      {"libretranslate=http://127.0.0.1:5000,key-credential=upstream-option-test-key,first",
+       UpstreamOption::Kind::kLibreTranslate, "http://127.0.0.1:5000",
+       "/tmp/upstream-option-test-key", "s3cret-4711", true},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.value);
@@ -59,6 +69,7 @@ TEST_F(UpstreamOptionTest, ReadsKindUrlAndKey) {
     EXPECT_EQ(option->url, c.url);
     EXPECT_EQ(option->key_file, c.key_file);
     EXPECT_EQ(option->api_key, c.api_key);
+    EXPECT_EQ(option->first, c.first);
   }
 }
 
@@ -69,22 +80,28 @@ TEST_F(UpstreamOptionTest, SaysWhatIsWrong) {
   };
   static const Case kCases[] = {
       {"",
-       "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL, not "
+       "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME][,first] or "
+       "apy=URL[,first], not "
        "\"\""},
       {"http://127.0.0.1:5000",
-       "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL, not "
+       "--upstream takes libretranslate=URL[,key-file=PATH|,key-credential=NAME][,first] or "
+       "apy=URL[,first], not "
        "\"http://127.0.0.1:5000\""},
       {"deepl=http://127.0.0.1:5000",
        "--upstream: unknown kind \"deepl\" (--upstream takes "
-       "libretranslate=URL[,key-file=PATH|,key-credential=NAME] or apy=URL)"},
+       "libretranslate=URL[,key-file=PATH|,key-credential=NAME][,first] or apy=URL[,first])"},
       {"libretranslate=", "--upstream libretranslate= needs a URL starting http:// or https://"},
       {"apy=ftp://127.0.0.1", "--upstream apy= needs a URL starting http:// or https://"},
       {"apy=http://", "--upstream apy= has no usable URL"},
       {"apy=http://127.0.0.1:2737,key-file=/tmp/upstream-option-test-key",
-       "--upstream apy=URL takes nothing after the URL"},
+       "--upstream apy=URL takes only first after the URL"},
+      {"apy=http://127.0.0.1:2737,first,first", "--upstream: first is given twice"},
+      {"libretranslate=http://127.0.0.1:5000,key-file=/tmp/upstream-option-test-key,"
+       "key-credential=upstream-option-test-key",
+       "--upstream libretranslate=URL: one key-file= or key-credential= only"},
       {"libretranslate=http://127.0.0.1:5000,key=s3cret-4711",
-       "--upstream libretranslate=URL: unknown setting \"key=s3cret-4711\" (only key-file=PATH or "
-       "key-credential=NAME)"},
+       "--upstream libretranslate=URL: unknown setting \"key=s3cret-4711\" (only key-file=PATH, "
+       "key-credential=NAME or first)"},
       {"libretranslate=http://127.0.0.1:5000,key-file=", "--upstream: key-file= needs a path"},
       {"libretranslate=http://127.0.0.1:5000,key-file=/nonexistent/key",
        "--upstream: cannot read key-file=/nonexistent/key (No such file or directory)"},
