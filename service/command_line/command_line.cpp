@@ -24,7 +24,9 @@ constexpr char kSynopsis[] =
     "                           [--rate-limit N] [--char-limit N] [--trust-proxy ADDR,...]\n"
     "                           [--metrics-token-file PATH | --metrics-token-credential NAME]\n"
     "                           [--api-keys-file PATH | --api-keys-credential NAME]\n"
-    "                           [--require-api-key] [--batch-limit N]\n";
+    "                           [--require-api-key] [--batch-limit N]\n"
+    "                           [--corrections FILE [--suggestions]]\n"
+    "       translation-service --corrections FILE --list-suggestions | --accept-suggestion N\n";
 
 // The synopsis above the options CLI11 lists, each with the text it is added with.
 class Help : public CLI::Formatter {
@@ -205,6 +207,31 @@ void AddOptions(CLI::App& app, Settings& settings) {
            [&settings](const std::string& value) {
              settings.api.batch_limit = static_cast<std::size_t>(WholeNumber(value, 0, 1000000));
            });
+  AddValue(
+      app, "--corrections", "FILE",
+      "the operator's translations of chat lines, answered before any\n"
+      "engine: CODE<TAB>LINE<TAB>TRANSLATION a line, # starts a comment\n"
+      "line; read again on SIGHUP; with --shared-state the whole group\n"
+      "answers the file read last",
+      [&settings](const std::string& value) { settings.corrections_file = NonEmptyPath(value); });
+  app.add_flag("--suggestions", settings.suggestions,
+               "LibreTranslate's POST /suggest keeps better translations pending\n"
+               "in FILE.pending beside --corrections FILE, for the operator")
+      ->disable_flag_override();
+  CLI::Option* list =
+      app.add_flag_callback(
+             "--list-suggestions",
+             [&settings] { settings.command = Settings::Command::kListSuggestions; },
+             "print the pending suggestions, numbered, and exit")
+          ->disable_flag_override();
+  AddValue(app, "--accept-suggestion", "N",
+           "move pending suggestion N into the corrections file and exit\n"
+           "(then systemctl reload, or SIGHUP, to answer it)",
+           [&settings](const std::string& value) {
+             settings.command = Settings::Command::kAcceptSuggestion;
+             settings.accept_number = static_cast<std::size_t>(WholeNumber(value, 1, 1000000000));
+           })
+      ->excludes(list);
 }
 
 Parsed Refused(const std::string& problem) {
@@ -256,6 +283,14 @@ Parsed ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string& extra = extras.size() > 1 && extras[0] == "--" ? extras[1] : extras[0];
     return Refused((extra.size() > 1 && extra[0] == '-' ? "unknown option " : "unexpected word ") +
                    extra);
+  }
+  bool suggestion_command = settings.command != Settings::Command::kServe;
+  if ((settings.suggestions || suggestion_command) && settings.corrections_file.empty()) {
+    return Refused(std::string(settings.suggestions ? "--suggestions"
+                               : settings.command == Settings::Command::kListSuggestions
+                                   ? "--list-suggestions"
+                                   : "--accept-suggestion") +
+                   ": needs --corrections FILE");
   }
   // Without keys every request would be refused.
   if (settings.api.require_key && settings.api.keys_file.empty()) {

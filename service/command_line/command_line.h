@@ -27,6 +27,14 @@ struct Settings {
   // The file whose first line /metrics asks for, a credential's full path; empty: none asked.
   std::string metrics_token_file;
   ApiOptions api;
+  // The operator's corrections, "CODE<TAB>LINE<TAB>TRANSLATION" a line; empty: none.
+  std::string corrections_file;
+  // LibreTranslate's POST /suggest keeps suggestions pending beside the corrections file.
+  bool suggestions = false;
+  // What the program does: serve, or one command on the pending suggestions and exit.
+  enum class Command { kServe, kListSuggestions, kAcceptSuggestion };
+  Command command = Command::kServe;
+  std::size_t accept_number = 0;  // for kAcceptSuggestion, from 1
 };
 
 // What a command line comes to: the settings to run with, or the status to exit with at once

@@ -13,6 +13,10 @@ namespace service {
 namespace cache {
 class TranslationCache;
 }
+namespace corrections {
+class CorrectionBook;
+class SuggestionBox;
+}  // namespace corrections
 namespace detect {
 class LanguageDetector;
 }
@@ -41,6 +45,10 @@ struct HttpOptions {
   // The workers that answer what may wait on an engine, and how many requests may wait for one.
   std::size_t workers = kTranslationWorkers;
   std::size_t waiting = kWaitingTranslations;
+  // The operator's translations of chat lines, answered before the cache and the engines.
+  corrections::CorrectionBook* corrections = nullptr;
+  // Keeps what LibreTranslate's POST /suggest sends, pending the operator; null: suggestions off.
+  corrections::SuggestionBox* suggestions = nullptr;
 };
 
 }  // namespace service

@@ -64,6 +64,19 @@ std::string Form(const FormState& form) {
   return body + "</select></label> <button type=\"submit\">Translate</button></p>\n</form>\n";
 }
 
+// Sent to LibreTranslate's POST /suggest, which keeps it for the operator.
+std::string SuggestionForm(const FormState& form) {
+  return "<h2>Suggest a better translation</h2>\n"
+         "<form action=\"/suggest\" method=\"post\" accept-charset=\"UTF-8\">\n"
+         "<input type=\"hidden\" name=\"q\" value=\"" +
+         EscapeHtml(form.text) + "\">\n<input type=\"hidden\" name=\"source\" value=\"" +
+         EscapeHtml(form.source) + "\">\n<input type=\"hidden\" name=\"target\" value=\"" +
+         EscapeHtml(form.target) + "\">\n<p><textarea name=\"s\" rows=\"3\" cols=\"60\" required>" +
+         EscapeHtml(form.translation) +
+         "</textarea></p>\n<p><button type=\"submit\">Suggest a better translation</button></p>\n"
+         "</form>\n";
+}
+
 const Route* Served(const std::vector<Route>& routes, std::string_view code) {
   auto found = std::find_if(routes.begin(), routes.end(),
                             [&](const Route& route) { return route.code == code; });
@@ -168,6 +181,7 @@ std::string ResultPage(std::string_view escaped_translation, const FormState& fo
   if (IsBlank(form.text)) {
     body += "<p class=note>There was nothing to translate: type a text below.</p>\n";
   }
+  if (!form.translation.empty()) body += SuggestionForm(form);
   body += Form(form) + "<p><a href=\"/\">All language pairs</a></p>\n";
   return Document("Translation", body);
 }
@@ -182,7 +196,9 @@ std::string MessagePage(std::string_view title, std::string_view message,
 
 std::string IndexPage(const std::vector<Route>& routes, std::string_view more) {
   std::string body = "<h1>Translation</h1>\n";
-  body += Form(FormState{&routes, "", "", ""});
+  FormState empty;
+  empty.routes = &routes;
+  body += Form(empty);
   body += "<h2>Language pairs</h2>\n";
   body += routes.empty() ? "<p>No language pair is available.</p>\n" : PairList(routes);
   body.append(more);

@@ -33,6 +33,11 @@ struct FormState {
   std::string_view text;
   std::string_view code;
   std::string_view detected;  // the language found for a code that names only the target
+  // When not empty, the page offers to suggest a better translation than this one (UTF-8) of
+  // the text, from and to these languages as LibreTranslate's POST /suggest names them.
+  std::string_view translation;
+  std::string_view source;
+  std::string_view target;
 };
 
 // A page with the (escaped) translation between the markers, then the form again; a blank text

@@ -1,5 +1,6 @@
 #include "routes.h"
 
+#include "api_codes.h"
 #include "api_fields.h"
 #include "apy/apy_api.h"
 #include "detect_route.h"
@@ -91,8 +92,8 @@ TrRequest ReadTr(const Router& router, const HttpOptions& options, std::string_v
       request.pair = resolution->code;
       if (request.pair.empty()) {  // already in the target language, or no language at all
         std::vector<Route> routes = router.Routes();
-        request.answer = AsTyped(typed, FormState{&routes, typed, request.code, request.detected},
-                                 for_browser, request.utf8);
+        FormState form{&routes, typed, request.code, request.detected, {}, {}, {}};
+        request.answer = AsTyped(typed, form, for_browser, request.utf8);
         return request;
       }
     }
@@ -111,12 +112,15 @@ Answer Translate(const Router& router, const HttpOptions& options, std::string_v
   TrRequest request = ReadTr(router, options, query, for_browser);
   if (request.answer) return std::move(*request.answer);
   std::vector<Route> routes = router.Routes();
-  FormState form{&routes, request.text, request.code, request.detected};
+  FormState form{&routes, request.text, request.code, request.detected, {}, {}, {}};
   std::string result = request.text;  // a blank text stays as it is
   Answer answered;
+  // What the form offers to improve: the translation, and its languages as /suggest names them.
+  std::string suggested_translation, suggested_source, suggested_target;
   if (!IsBlank(request.text)) {
     TextTranslation translation =
-        TranslateText(router, options.cache, request.pair, request.utf8_text, TextFormat::kChat);
+        TranslateText(router, options.cache, request.pair, request.utf8_text, TextFormat::kChat,
+                      options.corrections);
     if (!translation.ok) {
       Answer refusal =
           Respond(translation.status,
@@ -130,6 +134,16 @@ Answer Translate(const Router& router, const HttpOptions& options, std::string_v
     answered.engine = std::move(translation.engine);
     answered.translation = translation.result;
     result = request.utf8 ? translation.text : Utf8ToWindows1252(translation.text);
+    if (options.suggestions && for_browser) {
+      if (auto languages = SplitRouteCode(request.pair)) {
+        suggested_translation = std::move(translation.text);
+        suggested_source = ToLibreCode(languages->source);
+        suggested_target = ToLibreCode(languages->target);
+        form.translation = suggested_translation;
+        form.source = suggested_source;
+        form.target = suggested_target;
+      }
+    }
   }
   Answer answer = AsTyped(result, form, for_browser, request.utf8);
   answer.engine = std::move(answered.engine);

@@ -1,6 +1,7 @@
 #include "text_translation.h"
 
 #include "service/cache/translation_cache.h"
+#include "service/corrections/correction_book.h"
 #include "service/metrics/service_metrics.h"
 #include "service/text/markup_pieces.h"
 #include "service/text/protected_spans.h"
@@ -71,6 +72,26 @@ std::optional<TextTranslation> Recalled(cache::TranslationCache* cache, const st
   return done;
 }
 
+// The operator's answer to a chat line of one piece to translate between kept ones, or nothing.
+std::optional<TextTranslation> Corrected(corrections::CorrectionBook* corrections,
+                                         const std::string& code, const std::vector<Piece>& pieces,
+                                         TextFormat format) {
+  if (!corrections || format != TextFormat::kChat) return std::nullopt;
+  const Piece* line = nullptr;
+  for (const Piece& piece : pieces) {
+    if (piece.keep) continue;
+    if (line) return std::nullopt;
+    line = &piece;
+  }
+  if (!line) return std::nullopt;
+  auto answer = corrections->Answer(code, line->text);
+  if (!answer) return std::nullopt;
+  TextTranslation done;
+  done.ok = true;
+  for (const Piece& piece : pieces) done.text += &piece == line ? *answer : piece.text;
+  return done;
+}
+
 // Appends `piece`, joined to the last one when both are kept, so that pieces still alternate.
 void Append(std::vector<Piece>& pieces, Piece piece) {
   if (!pieces.empty() && pieces.back().keep && piece.keep) {
@@ -129,8 +150,10 @@ bool Joinable(const std::vector<std::string>& texts) {
 }  // namespace
 
 TextTranslation TranslateText(const Router& router, cache::TranslationCache* cache,
-                              const std::string& code, const std::string& text, TextFormat format) {
+                              const std::string& code, const std::string& text, TextFormat format,
+                              corrections::CorrectionBook* corrections) {
   std::vector<Piece> pieces = PiecesOf(text, format);
+  if (auto corrected = Corrected(corrections, code, pieces, format)) return std::move(*corrected);
   if (auto remembered = Recalled(cache, code, pieces)) return std::move(*remembered);
   TextTranslation done = Translated(router, code, pieces);
   if (done.ok && cache) cache->Remember(code, pieces, done.text);
@@ -145,13 +168,16 @@ bool RemembersInMemory(cache::TranslationCache* cache, const std::string& code,
 std::vector<TextTranslation> TranslateTexts(const Router& router, cache::TranslationCache* cache,
                                             const std::string& code,
                                             const std::vector<std::string>& texts,
-                                            TextFormat format) {
+                                            TextFormat format,
+                                            corrections::CorrectionBook* corrections) {
   std::vector<TextTranslation> results(texts.size());
   std::vector<std::vector<Piece>> pieces(texts.size());
   std::vector<std::size_t> missed;
   for (std::size_t i = 0; i < texts.size(); ++i) {
     pieces[i] = PiecesOf(texts[i], format);
-    if (auto remembered = Recalled(cache, code, pieces[i])) {
+    if (auto corrected = Corrected(corrections, code, pieces[i], format)) {
+      results[i] = std::move(*corrected);
+    } else if (auto remembered = Recalled(cache, code, pieces[i])) {
       results[i] = std::move(*remembered);
     } else {
       missed.push_back(i);

@@ -13,6 +13,9 @@ namespace service {
 namespace cache {
 class TranslationCache;
 }
+namespace corrections {
+class CorrectionBook;
+}
 
 enum class TextFormat {
   kChat,  // a chat line: links, names, emoticons, code and placeholders kept as typed
@@ -29,9 +32,13 @@ struct TextTranslation {
   const char* result = nullptr;
 };
 
-// Translates valid UTF-8 `text`, which is not blank, with a code the router serves.
+// Translates valid UTF-8 `text`, which is not blank, with a code the router serves. A chat line
+// the operator corrected is answered so, before the remembered answers and the engines: the
+// line matched is what is left once the spans kept are cut off its ends, and those come back
+// as typed; a text that only holds a corrected line among other words is not corrected.
 TextTranslation TranslateText(const Router& router, cache::TranslationCache* cache,
-                              const std::string& code, const std::string& text, TextFormat format);
+                              const std::string& code, const std::string& text, TextFormat format,
+                              corrections::CorrectionBook* corrections = nullptr);
 
 // Whether TranslateText would answer `text` from the answers remembered in this process's
 // memory, so without an engine; nothing is counted or asked of the shared state.
@@ -45,6 +52,7 @@ bool RemembersInMemory(cache::TranslationCache* cache, const std::string& code,
 std::vector<TextTranslation> TranslateTexts(const Router& router, cache::TranslationCache* cache,
                                             const std::string& code,
                                             const std::vector<std::string>& texts,
-                                            TextFormat format);
+                                            TextFormat format,
+                                            corrections::CorrectionBook* corrections = nullptr);
 
 }  // namespace service

@@ -168,6 +168,64 @@ TEST(Executable, ReadsItsApiKeysAgainOnSighupAndLogsNone) {
   ::unlink(keys_file);
 }
 
+// Refused at the start by its line; read again on SIGHUP, a broken edit leaving the last in force.
+TEST(Executable, ReadsItsCorrectionsAgainOnSighup) {
+  char path[] = "/tmp/mirelskan-corrections-XXXXXX";
+  service::UniqueFd file(::mkstemp(path));
+  ASSERT_TRUE(file);
+  auto rewrite = [&file](const std::string& text) {
+    return ::ftruncate(file.get(), 0) == 0 &&
+           ::pwrite(file.get(), text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+  };
+  ASSERT_TRUE(rewrite("en_es\tdog\n"));
+  int port = FreePort();
+  std::vector<std::string> argv = {TRANSLATION_SERVICE_BINARY,
+                                   "--listen",
+                                   "127.0.0.1:" + std::to_string(port),
+                                   "--pairs",
+                                   "en_es",
+                                   "--corrections",
+                                   path};
+  service::Pipe refused_errors = service::MakePipe();
+  auto refused = StartProgram(argv, refused_errors);
+  std::string log;
+  ReadToEnd(refused_errors.read.get(), log);
+  EXPECT_NE(log.find(std::string("the corrections file ") + path +
+                     ", line 1: needs CODE, LINE and TRANSLATION, tab-separated"),
+            std::string::npos)
+      << log;
+  int status = refused.Stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+
+  ASSERT_TRUE(rewrite("en_es\tdog\tone\n"));
+  service::Pipe errors = service::MakePipe();
+  auto program = StartProgram(argv, errors);
+  ASSERT_TRUE(WaitUntilReady(port));
+  auto answer = [port] {
+    auto page = raw_http::Get(port, "/tr?trtext=Dog!&lp=en_es");
+    return page ? CutTranslation(page->body).value_or("") : "";
+  };
+  EXPECT_EQ(answer(), "one!");
+  ASSERT_TRUE(rewrite("en_es\tdog\ttwo\n"));
+  ASSERT_EQ(::kill(program.pid(), SIGHUP), 0);
+  log.clear();
+  ASSERT_FALSE(
+      WaitForLine(errors.read.get(), log, std::regex("corrections read again: 1 from")).empty())
+      << log;
+  EXPECT_EQ(answer(), "two!");
+  ASSERT_TRUE(rewrite("en_es\tdog\n"));
+  ASSERT_EQ(::kill(program.pid(), SIGHUP), 0);
+  ASSERT_FALSE(
+      WaitForLine(errors.read.get(), log, std::regex("the corrections in force stay")).empty())
+      << log;
+  EXPECT_EQ(answer(), "two!");
+  ASSERT_EQ(::kill(program.pid(), SIGTERM), 0);
+  ReadToEnd(errors.read.get(), log);
+  status = program.Stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ::unlink(path);
+}
+
 TEST(Executable, TellsSystemdItIsReadyOnceItServes) {
   char directory[] = "/tmp/mirelskan-notify-XXXXXX";
   ASSERT_NE(::mkdtemp(directory), nullptr);

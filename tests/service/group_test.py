@@ -5,7 +5,7 @@ the packaged configuration. What one instance translated, the other answers from
 state; with Redis stopped every request is still translated, and the shared state is used
 again once Redis is back; an instance killed under load behind nginx fails no request; and an
 instance with two upstreams goes to the second while the first is down, and answers 503 at once
-when both are."""
+when both are; the corrections one instance read, every instance answers."""
 
 import argparse
 import concurrent.futures
@@ -13,6 +13,7 @@ import http.client
 import os
 import socket
 import sys
+import tempfile
 import time
 import urllib.parse
 
@@ -61,6 +62,31 @@ def shared_answers(group, redis, upstream, first, second):
           "shared: the second instance answers")
     check(calls(upstream) == before + 1, "shared: the second answered from the shared state",
           calls(upstream) - before)
+
+
+def shared_corrections(group, redis, upstream, first, second):
+    """An instance started with a corrections file publishes it; the first, which has none,
+    answers the same once it has looked at Redis (every 2 s)."""
+    handle, path = tempfile.mkstemp(prefix="mirelskan-corrections-")
+    try:
+        with os.fdopen(handle, "w", encoding="utf-8") as corrections:
+            corrections.write("en_es\tgood night\tque descanses\n")
+        third = group.instance("--upstream", "libretranslate=" + upstream.url, "--shared-state",
+                               redis.url, "--corrections", path)
+        check(translate(third.port, "Good night!") == (200, "que descanses!"),
+              "corrections: the instance with the file answers its correction")
+        deadline = time.monotonic() + 20
+        answer = None
+        while time.monotonic() < deadline:
+            answer = translate(first.port, "good night")
+            if answer == (200, "que descanses"):
+                break
+            time.sleep(0.5)
+        check(answer == (200, "que descanses"), "corrections: the first instance answers alike",
+              answer)
+        Group.stop(third.popen)
+    finally:
+        os.unlink(path)
 
 
 def redis_stopped(group, redis, upstream, first, second):
@@ -155,7 +181,7 @@ def main():
             upstream = group.stand_in()
             shared = ("--upstream", "libretranslate=" + upstream.url, "--shared-state", redis.url)
             first, second = group.instance(*shared), group.instance(*shared)
-            for step in (shared_answers, redis_stopped, killed_under_load):
+            for step in (shared_answers, shared_corrections, redis_stopped, killed_under_load):
                 step(group, redis, upstream, first, second)
             failover(group)
         except Exception as failure:  # noqa: BLE001 - reported with the processes' logs

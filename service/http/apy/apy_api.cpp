@@ -87,7 +87,7 @@ Answer Translate(const Router& router, const HttpOptions& options, const ApiFiel
   Answer counted;
   if (!IsBlank(*text)) {
     TextTranslation translation =
-        TranslateText(router, options.cache, code, *text, FormatOf(fields));
+        TranslateText(router, options.cache, code, *text, FormatOf(fields), options.corrections);
     counted.engine = translation.engine;
     counted.translation = translation.result;
     if (!translation.ok) {

@@ -1,5 +1,6 @@
 #include "libretranslate_api.h"
 
+#include "service/corrections/suggestions.h"
 #include "service/detect/language_detector.h"
 #include "service/detect/target_code.h"
 #include "service/engine/language_names.h"
@@ -169,7 +170,8 @@ std::optional<service::Answer> TranslateAll(const Router& router, const HttpOpti
   for (const auto& [code, items] : by_code) {
     std::vector<std::string> asked;
     for (std::size_t i : items) asked.push_back(texts[i]);
-    std::vector<TextTranslation> done = TranslateTexts(router, options.cache, code, asked, format);
+    std::vector<TextTranslation> done =
+        TranslateTexts(router, options.cache, code, asked, format, options.corrections);
     for (std::size_t n = 0; n < items.size(); ++n) {
       if (!done[n].engine.empty()) {
         counted.engine = done[n].engine;
@@ -340,7 +342,7 @@ service::Answer FrontendSettings(const Router& router, const HttpOptions& option
       {"frontendTimeout", 500},
       {"apiKeys", options.keys != nullptr},
       {"keyRequired", options.api.require_key},
-      {"suggestions", false},
+      {"suggestions", options.suggestions != nullptr},
       {"filesTranslation", false},
       {"supportedFilesFormat", Json::array()},
       {"language",
@@ -349,10 +351,45 @@ service::Answer FrontendSettings(const Router& router, const HttpOptions& option
   return JsonAnswer(200, body);
 }
 
+// A better translation of `q` than the service's, `s`, kept for the operator to accept.
+service::Answer Suggest(const Router& router, const HttpOptions& options, const ApiFields& fields) {
+  std::optional<std::string> fields_read[4];
+  const char* const names[] = {"q", "s", "source", "target"};
+  for (std::size_t i = 0; i < 4; ++i) {
+    fields_read[i] = fields.Text(names[i]);
+    if (!fields_read[i] || fields_read[i]->empty()) return Error(400, Missing(names[i]));
+  }
+  const std::string &line = *fields_read[0], &translation = *fields_read[1];
+  for (const std::string* text : {&line, &translation}) {
+    if (!IsValidUtf8(*text)) return Error(400, "Invalid request: the text is not valid UTF-8");
+    std::size_t characters = limits::CountCharacters(*text);
+    if (options.limits && !options.limits->TextAllowed(characters)) {
+      return Error(400, "Invalid request: request (" + std::to_string(characters) +
+                            ") exceeds text limit (" +
+                            std::to_string(options.limits->max_characters()) + ")");
+    }
+  }
+  std::optional<std::string> source = FromLibreCode(*fields_read[2]);
+  std::optional<std::string> target = FromLibreCode(*fields_read[3]);
+  if (!source || !target || !router.Find(*source + "_" + *target)) {
+    return Error(400, Named(target.value_or(*fields_read[3])) +
+                          " is not available as a target language from " +
+                          Named(source.value_or(*fields_read[2])));
+  }
+  bool bad_input = false;
+  std::string problem =
+      options.suggestions->Add(*source + "_" + *target, line, translation, &bad_input);
+  if (!problem.empty()) {
+    return Error(bad_input ? 400 : 500, (bad_input ? "Invalid request: " : "") + problem);
+  }
+  return JsonAnswer(200, {{"success", true}});
+}
+
 }  // namespace
 
 bool IsRoute(std::string_view method, std::string_view path) {
   if (path == "/translate" || path == "/languages" || path == "/frontend/settings") return true;
+  if (path == "/suggest") return true;
   return path == "/detect" && method == "POST";
 }
 
@@ -371,11 +408,21 @@ service::Answer Serve(const Router& router, const HttpOptions& options, std::str
     refused.allow = "GET, POST, OPTIONS";
     return refused;
   }
+  // LibreTranslate's own words, before anything of the request is read.
+  if (path == "/suggest" && !options.suggestions) {
+    return Error(403, "Suggestions are disabled on this server.");
+  }
+  if (path == "/suggest" && method != "POST") {
+    service::Answer refused = Error(405, "Method not allowed");
+    refused.allow = "POST, OPTIONS";
+    return refused;
+  }
   if (!fields.problem.empty()) return Error(400, fields.problem);
   if (auto refused = CheckApiAccess(options, client, fields.Text("api_key"))) {
     return Refuse(*refused);
   }
   if (path == "/detect") return Detect(router, options, fields);
+  if (path == "/suggest") return Suggest(router, options, fields);
   return Translate(router, options, fields);
 }
 

@@ -12,7 +12,7 @@
 namespace service::libretranslate {
 
 // Whether `path` is one of this API's: /translate, /detect (its POST), /languages,
-// /frontend/settings.
+// /frontend/settings, /suggest.
 bool IsRoute(std::string_view method, std::string_view path);
 
 // Answers a request to one of IsRoute's paths, with CORS headers.
