@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
 namespace service_test {
@@ -223,6 +225,49 @@ TEST(Executable, ReadsItsCorrectionsAgainOnSighup) {
   ReadToEnd(errors.read.get(), log);
   status = program.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ::unlink(path);
+}
+
+// The operator's commands on the pending suggestions, one after the other on the same files.
+TEST(Executable, ListsAndAcceptsThePendingSuggestions) {
+  char path[] = "/tmp/mirelskan-corrections-XXXXXX";
+  service::UniqueFd corrections(::mkstemp(path));
+  ASSERT_TRUE(corrections);
+  std::string pending = std::string(path) + ".pending";
+  std::ofstream(pending) << "en_es\tHi\tHola\nen_es\tBye\tAdi\xc3\xb3s\n";
+  struct Step {
+    std::vector<std::string> command;
+    int status;
+    const char* says;
+    const char* corrections;  // the file's content afterwards
+  };
+  const Step kSteps[] = {
+      {{"--list-suggestions"}, 0, "1\ten_es\tHi\tHola\n2\ten_es\tBye\tAdi\xc3\xb3s\n", ""},
+      {{"--accept-suggestion", "2"},
+       0,
+       "(systemctl reload, or SIGHUP, answers it)",
+       "en_es\tBye\tAdi\xc3\xb3s\n"},
+      {{"--list-suggestions"}, 0, "1\ten_es\tHi\tHola\n", "en_es\tBye\tAdi\xc3\xb3s\n"},
+      {{"--accept-suggestion", "2"},
+       1,
+       "translation-service: no pending suggestion 2 (1 pending)\n",
+       "en_es\tBye\tAdi\xc3\xb3s\n"},
+  };
+  for (const Step& step : kSteps) {
+    SCOPED_TRACE(step.command[0] + " " + std::to_string(&step - kSteps));
+    std::vector<std::string> argv = {TRANSLATION_SERVICE_BINARY, "--corrections", path};
+    argv.insert(argv.end(), step.command.begin(), step.command.end());
+    service::Pipe output = service::MakePipe();
+    auto program = StartProgram(argv, output);
+    std::string said;
+    ReadToEnd(output.read.get(), said);
+    int status = program.Stop();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == step.status) << status << said;
+    EXPECT_NE(said.find(step.says), std::string::npos) << said;
+    std::ifstream file(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), step.corrections);
+  }
+  ::unlink(pending.c_str());
   ::unlink(path);
 }
 
