@@ -15,6 +15,7 @@ std::string_view RouteLabel(std::string_view path) {
                                                  "/translate",
                                                  "/languages",
                                                  "/frontend/settings",
+                                                 "/suggest",
                                                  "/listPairs",
                                                  "/list",
                                                  "/listLanguageNames",
