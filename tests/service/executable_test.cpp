@@ -187,7 +187,8 @@ TEST(Executable, ReadsItsCorrectionsAgainOnSighup) {
                                    "--pairs",
                                    "en_es",
                                    "--corrections",
-                                   path};
+                                   path,
+                                   "--suggestions"};
   service::Pipe refused_errors = service::MakePipe();
   auto refused = StartProgram(argv, refused_errors);
   std::string log;
@@ -208,6 +209,18 @@ TEST(Executable, ReadsItsCorrectionsAgainOnSighup) {
     return page ? CutTranslation(page->body).value_or("") : "";
   };
   EXPECT_EQ(answer(), "one!");
+  // A suggestion is kept beside the file, and not answered.
+  raw_http::Connection connection(port);
+  std::string suggestion = R"({"q":"Dog","s":"perro","source":"en","target":"es"})";
+  ASSERT_TRUE(
+      connection.Send("POST /suggest HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                      "application/json\r\nContent-Length: " +
+                      std::to_string(suggestion.size()) + "\r\n\r\n" + suggestion));
+  auto suggested = connection.Read();
+  ASSERT_TRUE(suggested);
+  EXPECT_EQ(suggested->body, "{\"success\":true}\n");
+  std::ifstream pending(std::string(path) + ".pending");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(pending), {}), "en_es\tDog\tperro\n");
   ASSERT_TRUE(rewrite("en_es\tdog\ttwo\n"));
   ASSERT_EQ(::kill(program.pid(), SIGHUP), 0);
   log.clear();
@@ -225,6 +238,7 @@ TEST(Executable, ReadsItsCorrectionsAgainOnSighup) {
   ReadToEnd(errors.read.get(), log);
   status = program.Stop();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ::unlink((std::string(path) + ".pending").c_str());
   ::unlink(path);
 }
 
