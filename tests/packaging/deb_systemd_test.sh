@@ -5,7 +5,8 @@
 # a dynamic user with only CAP_NET_BIND_SERVICE, nothing refused in the journal, an upstream's
 # key, the metrics token and the APIs' keys file handed over as credentials the way the options
 # file tells an operator (with the upstream down at the start), back after a SIGKILL, its exposure rated as
-# the hardening gave it; then a purge that leaves nothing. The guest has no network: apt-get
+# the hardening gave it, its corrections kept in the state directory across restarts; then a
+# purge that leaves nothing. The guest has no network: apt-get
 # takes the package's dependencies from those the image holds.
 # usage: deb_systemd_test.sh DEB MAX_EXPOSURE   (as root, systemd the first process)
 set -u
@@ -25,6 +26,11 @@ added_api_key=mirelskan-api-key-c4a93f05
 upstream=http://127.0.0.1:5000
 # The uids systemd's DynamicUser= takes from.
 dynamic_uids='6[1-5][0-9][0-9][0-9]'
+# The operator's correction of a line Apertium gets wrong, where the unit's state directory is;
+# how it is asked (another first-letter case, no question mark), and its answer in windows-1252.
+corrections=/var/lib/$name/corrections.tsv
+corrected_request='/tr?trtext=how+are+you&lp=en_es'
+corrected=$(printf '<div style=padding:10px;>\277C\363mo est\341s?</div>')
 # CAP_NET_BIND_SERVICE (bit 10) and nothing else, as /proc/PID/status shows a set.
 only_net_bind_service=0000000000000400
 
@@ -125,9 +131,18 @@ edited="--listen localhost:80 --pairs en_es,de_en"
 edited+=" --upstream libretranslate=$upstream,key-credential=libretranslate.key"
 edited+=" --metrics-token-credential metrics.token"
 edited+=" --api-keys-credential api.keys --require-api-key"
+edited+=" --corrections $corrections"
+[ -d "/var/lib/$name" ] || fail "the unit's first start made no state directory /var/lib/$name"
+printf 'en_es\tHow are you?\t\302\277C\303\263mo est\303\241s?\n' >"$corrections"
 sed -i "s|^TRANSLATION_SERVICE_OPTIONS=.*|TRANSLATION_SERVICE_OPTIONS=\"$edited\"|" "$options"
 systemctl restart "$unit" || fail "the unit did not start with its credentials and the upstream down"
 check_serving
+
+check_corrected() {
+  page=$(get "http://127.0.0.1:80$corrected_request") || fail "GET $corrected_request failed"
+  [[ "$page" == *"$corrected"* ]] || fail "$1: $corrected_request was not answered the correction"
+}
+check_corrected "started with its corrections"
 
 # The upstream comes up: a LibreTranslate stand-in that keeps the key each request carried.
 cat >"$work/upstream.py" <<'PYTHON'
@@ -220,7 +235,8 @@ check_serving
 answer=$(translate ", \"api_key\": \"$added_api_key\"")
 [ "$answer" = '{"translatedText":"Tengo un perro negro"} 200' ] ||
   fail "the key added before the restart was not taken: $answer"
-say "restarted after SIGKILL, with the key added to the credential's file"
+check_corrected "restarted"
+say "restarted after SIGKILL, with the key added to the credential's file and the corrections"
 
 # --- Nothing the sandbox refused, no core dump; the exposure as the hardening left it.
 refused=$({
@@ -248,7 +264,7 @@ done <"$work/files"
 [ "$(show LoadState)" = not-found ] || fail "systemd still has $unit: $(show LoadState)"
 systemctl list-unit-files --all --no-legend | grep -q "$name" &&
   fail "a unit file is left: $(systemctl list-unit-files --all --no-legend | grep "$name")"
-left=$(find /etc /usr /var/lib/systemd -xdev -iname "*$name*" 2>/dev/null)
+left=$(find /etc /usr /var/lib -xdev -iname "*$name*" 2>/dev/null)
 [ -z "$left" ] || fail "left after the purge: $left"
 mentions=$(grep -rl "$name" /etc /var/lib/systemd 2>/dev/null)
 [ -z "$mentions" ] || fail "files that still name the package after the purge: $mentions"
