@@ -79,8 +79,16 @@ std::size_t RunEnd(Text s, std::size_t i, Text stops) {
   return i;
 }
 
+// GNU's quotes, "`word'", as message catalogs write them: words of the sentence, not code, or
+// "`socket' para enviar un mensaje `broadcast'" would keep all between two of them.
+bool OpensQuote(Text s, std::size_t i) {
+  std::size_t close = i + 1;
+  while (close < s.size() && !IsBlank(s[close]) && !OneOf(s[close], "`'")) ++close;
+  return close > i + 1 && At(s, close) == '\'' && !IsAlnum(At(s, close + 1));
+}
+
 std::size_t MatchCode(Text s, std::size_t i) {
-  if (s[i] != '`') return kNoMatch;
+  if (s[i] != '`' || OpensQuote(s, i)) return kNoMatch;
   std::size_t close = s.find('`', i + 1);
   return close == Text::npos || close == i + 1 ? kNoMatch : close + 1;
 }
