@@ -90,6 +90,7 @@ TEST_F(CatalogLinesTest, TranslateAsBareApertiumDoes) {
       // sentence.
       {"es_fr", "ERROR: tipo de paquete inesperado.", "Erreur: type de paquet inattendu."},
       {"es_fr", "bob: tipo de paquete inesperado.", "bob: type de paquet inattendu."},
+      {"es_fr", "Ana: tipo de paquete inesperado.", "Ana: type de paquet inattendu."},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.text);

@@ -243,8 +243,6 @@ TEST(ApertiumMode, LooksWordsUpBeforeTheTransferAsApertiumRunsTheMode) {
        {{"lt-proc", "-b", "b.bin"}, {"apertium-transfer", "-b", "t.t1x", "t.bin"}}},
       {"apertium-transfer -c t.t1x t.bin b.bin",
        {{"apertium-transfer", "-c", "t.t1x", "t.bin", "b.bin"}}},
-      {"apertium-interchunk t.t2x t.bin b.bin",
-       {{"apertium-interchunk", "t.t2x", "t.bin", "b.bin"}}},
   };
   for (const auto& [line, stages] : kCases) {
     EXPECT_EQ(service::WithBilingualLookupApart(service::ParseModePipeline(line)), stages) << line;
