@@ -18,8 +18,11 @@ import argparse
 import hashlib
 import os
 import re
-import subprocess
 import sys
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from catalog_lines import read_catalog  # noqa: E402
 
 CATALOGS = [
     "Linux-PAM", "PackageKit", "apt", "at-spi2-core", "bash", "coreutils", "dpkg", "findutils",
@@ -36,33 +39,6 @@ LANGUAGES = [
 ]
 
 REFUSED = re.compile(r"%|\{\w*\}|<|>|\t|\n|\\|--|/|\.\.\.|…|=|\$|\[|\]|https?:|^\W|\w+\.\w+\(|@")
-
-
-def unescape(literal):
-    return (literal.replace('\\"', '"').replace("\\n", "\n").replace("\\t", "\t")
-            .replace("\\\\", "\\"))
-
-
-def read_catalog(path):
-    """The (message, translation) pairs of a .mo file, plural forms left out."""
-    raw = subprocess.run(["msgunfmt", "--no-wrap", path], check=True, capture_output=True).stdout
-    try:
-        po = raw.decode("utf-8")
-    except UnicodeDecodeError:  # a catalog in a legacy charset: its lines are not worth guessing
-        return []
-    pairs, fields, current = [], {}, None
-    for line in po.splitlines() + [""]:
-        match = re.match(r'^(msgctxt|msgid|msgid_plural|msgstr(?:\[\d+\])?) "(.*)"$', line)
-        if match:
-            current = match.group(1)
-            fields[current] = unescape(match.group(2))
-        elif line.startswith('"') and current:
-            fields[current] += unescape(line[1:-1])
-        elif not line.strip():
-            if fields.get("msgid") and "msgid_plural" not in fields and fields.get("msgstr"):
-                pairs.append((fields["msgid"], fields["msgstr"]))
-            fields, current = {}, None
-    return pairs
 
 
 def clean(text):
@@ -94,7 +70,7 @@ def main():
             path = os.path.join(args.locale_dir, source, "LC_MESSAGES", catalog + ".mo")
             if not os.path.exists(path):
                 continue
-            for message, translation in read_catalog(path):
+            for (_, message), translation in read_catalog(path, plurals=False).items():
                 if folder is None:
                     if counts("", message):
                         lines.add(clean(message))

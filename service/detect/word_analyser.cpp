@@ -41,6 +41,20 @@ bool SomeAnalysisIsAFunctionWord(const UString& analyses) {
   return false;
 }
 
+// Each analysis's first tag after its lemma: "ana<np><ant>/ana<n><f><sg>" has "<np>" and "<n>".
+bool SomeAnalysisIsNotAProperNoun(const UString& analyses) {
+  static const UString kProperNoun = to_ustring("<np>");
+  std::size_t start = 0;
+  while (start < analyses.size()) {
+    std::size_t end = analyses.find('/', start);
+    if (end == UString::npos) end = analyses.size();
+    std::size_t tag = analyses.find('<', start);
+    if (tag < end && analyses.compare(tag, kProperNoun.size(), kProperNoun) != 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 WordAnalyser::WordAnalyser(const std::string& automorf_path)
@@ -83,6 +97,11 @@ WordKind WordAnalyser::KindOf(const UString& word) const {
   }
   bool known = apostrophe && start < word.size() && Finds(word.substr(start));
   return known ? WordKind::kWord : WordKind::kUnknown;
+}
+
+bool WordAnalyser::HasCommonWord(const std::string& word) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return SomeAnalysisIsNotAProperNoun(Analyses(to_ustring(word.c_str())));
 }
 
 std::vector<WordKind> WordAnalyser::Known(const std::vector<std::string>& words) const {

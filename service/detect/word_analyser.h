@@ -27,6 +27,10 @@ class WordAnalyser : public WordList {
   // One at a time inside, as the library promises nothing more.
   std::vector<WordKind> Known(const std::vector<std::string>& words) const override;
 
+  // Whether the analyser has the whole word (UTF-8) as other than a proper noun: "Nota" and
+  // "ERROR" are words, "Ana<np>" is a name.
+  bool HasCommonWord(const std::string& word) const;
+
  private:
   UString Analyses(const UString& form) const;
   bool Finds(const UString& form) const;

@@ -28,6 +28,10 @@ struct Piece {
   // text before it ends a sentence there, whatever its punctuation, and the blanks around it
   // are its own. Engines translate the text on either side as sentences apart.
   bool ends_sentence = false;
+  // On a kept piece that opens a chat line as its addressee ("bob: "): kept only where the
+  // engine's source language has no such word, for "Nota: " and "ERROR: " are labels to
+  // translate with the sentence they open. Engines that cannot tell keep it.
+  bool keep_if_unknown = false;
 };
 
 struct Translation {

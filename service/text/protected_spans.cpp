@@ -79,8 +79,16 @@ std::size_t RunEnd(Text s, std::size_t i, Text stops) {
   return i;
 }
 
+// GNU's quotes, "`word'", as message catalogs write them: words of the sentence, not code, or
+// "`socket' para enviar un mensaje `broadcast'" would keep all between two of them.
+bool OpensQuote(Text s, std::size_t i) {
+  std::size_t close = i + 1;
+  while (close < s.size() && !IsBlank(s[close]) && !OneOf(s[close], "`'")) ++close;
+  return close > i + 1 && At(s, close) == '\'' && !IsAlnum(At(s, close + 1));
+}
+
 std::size_t MatchCode(Text s, std::size_t i) {
-  if (s[i] != '`') return kNoMatch;
+  if (s[i] != '`' || OpensQuote(s, i)) return kNoMatch;
   std::size_t close = s.find('`', i + 1);
   return close == Text::npos || close == i + 1 ? kNoMatch : close + 1;
 }
@@ -310,7 +318,67 @@ void Append(std::vector<Piece>& pieces, Text text, bool keep) {
   }
 }
 
+// ASCII and the Latin-1 letters ("é", "É"), as the languages whose engines capitalise write.
+bool IsLowerCase(Text s, std::size_t i) {
+  unsigned char next = static_cast<unsigned char>(At(s, i + 1));
+  return (At(s, i) >= 'a' && At(s, i) <= 'z') ||
+         (At(s, i) == '\xC3' && next >= 0x9F && next != 0xB7);
+}
+
+void ToLowerCase(std::string& s, std::size_t i) {
+  if (i >= s.size()) return;
+  unsigned char next = static_cast<unsigned char>(At(s, i + 1));
+  if (s[i] >= 'A' && s[i] <= 'Z') {
+    s[i] = static_cast<char>(s[i] - 'A' + 'a');
+  } else if (s[i] == '\xC3' && next >= 0x80 && next <= 0x9E && next != 0x97) {
+    s[i + 1] = static_cast<char>(next + 0x20);
+  }
+}
+
+// Only an addressee that is a piece of its own, text after it, can turn into text and leave the
+// pieces alternating; one run together with blanks or another kept span stays kept.
+void MarkAddressee(std::vector<Piece>& pieces, Text addressee) {
+  if (addressee.empty() || pieces.size() < 2 || pieces[0].text != addressee) return;
+  pieces[0].keep_if_unknown = true;
+}
+
+// The words of an addressee's name, less its colon and blanks; nothing when a part holds a
+// digit, which no dictionary's word does ("bob2").
+std::vector<std::string> NameWords(Text addressee) {
+  std::vector<std::string> words(1);
+  for (char c : addressee.substr(0, addressee.find(':'))) {
+    if (IsDigit(c)) return {};
+    if (IsAscii(c) && !IsAlpha(c)) {
+      if (!words.back().empty()) words.emplace_back();
+    } else {
+      words.back() += c;
+    }
+  }
+  if (words.back().empty()) words.pop_back();
+  return words;
+}
+
 }  // namespace
+
+std::vector<Piece> TranslateKnownAddressees(
+    std::vector<Piece> pieces, const std::function<bool(const std::string&)>& is_word) {
+  if (pieces.size() < 2 || !pieces[0].keep_if_unknown || pieces[1].keep) return pieces;
+  std::vector<std::string> words = NameWords(pieces[0].text);
+  if (words.empty() || !std::all_of(words.begin(), words.end(), is_word)) return pieces;
+  pieces[1].text.insert(0, pieces[0].text);
+  pieces.erase(pieces.begin());
+  return pieces;
+}
+
+std::string LowerCaseAfterAddressee(const std::vector<Piece>& pieces, std::string translation) {
+  if (pieces.size() < 2 || !pieces[0].keep_if_unknown || pieces[1].keep) return translation;
+  const std::string& name = pieces[0].text;
+  if (!IsLowerCase(pieces[1].text, 0) || translation.compare(0, name.size(), name) != 0) {
+    return translation;
+  }
+  ToLowerCase(translation, name.size());
+  return translation;
+}
 
 std::vector<Piece> ProtectSpans(std::string_view text) {
   std::size_t first = 0;
@@ -320,8 +388,10 @@ std::vector<Piece> ProtectSpans(std::string_view text) {
 
   std::vector<std::pair<std::size_t, std::size_t>> spans;
   std::size_t i = first;
+  Text addressee;
   if (std::size_t end = MatchAddressee(text, i)) {
     spans.emplace_back(i, end);
+    addressee = text.substr(i, end - i);
     i = end;
   }
   while (i < last) {
@@ -348,6 +418,7 @@ std::vector<Piece> ProtectSpans(std::string_view text) {
   Text rest = text.substr(at, last - at);
   Append(pieces, rest, !HoldsWords(rest));
   Append(pieces, text.substr(last), true);
+  MarkAddressee(pieces, addressee);
   return pieces;
 }
 

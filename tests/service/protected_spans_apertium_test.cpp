@@ -31,7 +31,7 @@ TEST_F(ProtectedSpansApertiumTest, KeptSpansComeBackInPlace) {
        "Corrido `make test` antes de que  dejas la casa"},
       {"en_es", "I love you <3", "Te quieres <3"},
       {"en_es", "bob: write to anna@example.com and @carlos today",
-       "bob: Escribe a anna@example.com y @carlos hoy"},
+       "bob: escribe a anna@example.com y @carlos hoy"},
       {"en_es",
        "my family \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7 is "
        "at home \xF0\x9F\x87\xAA\xF0\x9F\x87\xB8 and I love it \xE2\x9D\xA4\xEF\xB8\x8F very much",
@@ -48,7 +48,7 @@ TEST_F(ProtectedSpansApertiumTest, KeptSpansComeBackInPlace) {
       {"en_es", "copy \\\\server\\share\\house.doc to ~/docs/house.doc",
        "Copia \\\\server\\share\\house.doc a ~/docs/house.doc"},
       {"es_en", "ana: mira http://ejemplo.es/casa y dime qu\xC3\xA9 piensas :D #fiesta",
-       "ana: It looks http://ejemplo.es/casa and say me what think :D #fiesta"},
+       "ana: it looks http://ejemplo.es/casa and say me what think :D #fiesta"},
       {"es_en", "el archivo est\xC3\xA1 en /home/ana/casa.txt \xF0\x9F\x98\x80",
        "The archive is in /home/ana/casa.txt \xF0\x9F\x98\x80"},
       {"fr_en", "regarde https://exemple.fr/maison?x=1, la maison est belle <3 @marie",
@@ -59,6 +59,42 @@ TEST_F(ProtectedSpansApertiumTest, KeptSpansComeBackInPlace) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.text);
     service::Translation translation = engine.Translate(c.code, service::ProtectSpans(c.text));
+    ASSERT_TRUE(translation.ok) << translation.problem;
+    EXPECT_EQ(translation.text, c.expected);
+  }
+}
+
+// Lines of the message catalogs the service once translated worse than bare `apertium -u`.
+class CatalogLinesTest : public ServiceTest {
+ protected:
+  service::ApertiumOptions Options() const override {
+    service::ApertiumOptions options;
+    options.codes = {"es_fr", "es_pt"};
+    return options;
+  }
+};
+
+TEST_F(CatalogLinesTest, TranslateAsBareApertiumDoes) {
+  struct Case {
+    const char* code;
+    const char* text;
+    const char* expected;
+  };
+  static const Case kCases[] = {
+      // A word of two translations ("recopilar") comes back inflected, not as its lemma.
+      {"es_pt",
+       "La librer\xC3\xAD"
+       "a PCRE est\xC3\xA1 recopilada sin apoyo UTF-8",
+       "A livraria PCRE est\xC3\xA1 recopilada sem apoio UTF-8"},
+      // A label is translated with its sentence; a name stays, and what follows it is no new
+      // sentence.
+      {"es_fr", "ERROR: tipo de paquete inesperado.", "Erreur: type de paquet inattendu."},
+      {"es_fr", "bob: tipo de paquete inesperado.", "bob: type de paquet inattendu."},
+      {"es_fr", "Ana: tipo de paquete inesperado.", "Ana: type de paquet inattendu."},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.text);
+    service::Translation translation = apertium().Translate(c.code, service::ProtectSpans(c.text));
     ASSERT_TRUE(translation.ok) << translation.problem;
     EXPECT_EQ(translation.text, c.expected);
   }
@@ -104,7 +140,7 @@ TEST_F(ProtectedSpansApertiumTest, ThePluginsWindows1252LinesAreProtectedToo) {
       Translate(PercentEncode("bob: the caf\xE9 is at www.cafe.fr ;) #paris <3 "), "en_es");
   ASSERT_TRUE(translation.has_value());
   EXPECT_EQ(*translation,
-            "bob: La cafeter\xED"
+            "bob: la cafeter\xED"
             "a es en www.cafe.fr ;) #paris <3 ");
 }
 

@@ -15,6 +15,7 @@
 namespace service {
 namespace {
 
+using pieces::A;
 using pieces::K;
 using pieces::T;
 
@@ -41,9 +42,16 @@ TEST(ProtectSpans, CutsChatLinesIntoTextAndKeptPieces) {
        "open /home/bob/notes.txt, ~/x/y or ./a/b",
        {T("open "), K("/home/bob/notes.txt, ~/x/y"), T(" or "), K("./a/b")}},
       {"code", "run `make test` before", {T("run "), K("`make test`"), T(" before")}},
+      {"GNU quotes are text, code beside them is not",
+       "`socket' para un mensaje `broadcast', `it's` y `a'b`",
+       {T("`socket' para un mensaje `broadcast', "), K("`it's`"), T(" y "), K("`a'b`")}},
       {"addressee, address, mention",
        "bob: mail anna.b@example.co.uk or @carlos_2!",
-       {K("bob: "), T("mail "), K("anna.b@example.co.uk"), T(" or "), K("@carlos_2!")}},
+       {A("bob: "), T("mail "), K("anna.b@example.co.uk"), T(" or "), K("@carlos_2!")}},
+      {"addressee run together with blanks or a kept span: kept for sure",
+       " bob: hi, ann: @carl :)",
+       {K(" bob: "), T("hi, ann: "), K("@carl :)")}},
+      {"addressee then a kept span", "ann: @carl hi", {K("ann: @carl"), T(" hi")}},
       {"latin names",
        "#a\xC3\xB1oNuevo con @Jos\xC3\xA9",
        {K("#a\xC3\xB1oNuevo"), T(" con "), K("@Jos\xC3\xA9")}},
@@ -85,6 +93,46 @@ TEST(ProtectSpans, CutsChatLinesIntoTextAndKeptPieces) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ProtectSpans(c.text), c.expected);
+  }
+}
+
+TEST(TranslateKnownAddressees, TranslatesLabelsWithTheirSentenceAndKeepsNames) {
+  auto is_word = [](const std::string& word) {
+    return word == "Nota" || word == "ERROR" || word == "anne" ||
+           word ==
+               "se\xC3\xB1"
+               "al";
+  };
+  const std::pair<const char*, std::vector<Piece>> kCases[] = {
+      {"Nota: ma\xC3\xB1"
+       "ana no hay clase",
+       {T("Nota: ma\xC3\xB1"
+          "ana no hay clase")}},
+      {"ERROR: tipo de paquete", {T("ERROR: tipo de paquete")}},
+      {"se\xC3\xB1"
+       "al: x",
+       {T("se\xC3\xB1"
+          "al: x")}},
+      {"bob: are you there?", {A("bob: "), T("are you there?")}},
+      {"anne-marie: hi", {A("anne-marie: "), T("hi")}},
+      {"ERROR2: hi", {A("ERROR2: "), T("hi")}},
+      {"Nota: @ann", {K("Nota: @ann")}},
+      {" Nota: hi", {K(" Nota: "), T("hi")}},
+  };
+  for (const auto& [line, expected] : kCases) {
+    EXPECT_EQ(TranslateKnownAddressees(ProtectSpans(line), is_word), expected) << line;
+  }
+}
+
+TEST(LowerCaseAfterAddressee, UndoesTheCapitalOnlyWhereTheLineHadNone) {
+  const char* const kCases[][3] = {
+      {"bob: tipo", "bob: Type", "bob: type"},
+      {"bob: \xC3\xA9tat", "bob: \xC3\x89tat", "bob: \xC3\xA9tat"},
+      {"bob: Tipo", "bob: Type", "bob: Type"},
+      {"hi bob: tipo", "Hola bob: Type", "Hola bob: Type"},
+  };
+  for (const auto& [line, translation, expected] : kCases) {
+    EXPECT_EQ(LowerCaseAfterAddressee(ProtectSpans(line), translation), expected) << line;
   }
 }
 

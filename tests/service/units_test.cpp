@@ -228,6 +228,27 @@ TEST(ApertiumMode, SplitsThePipelineAsTheShellWould) {
   }
 }
 
+TEST(ApertiumMode, LooksWordsUpBeforeTheTransferAsApertiumRunsTheMode) {
+  const std::pair<const char*, std::vector<service::Command>> kCases[] = {
+      {"lt-proc 'a.bin' | apertium-pretransfer | apertium-transfer 't.t1x' 't.bin' 'b.bin' | "
+       "lt-proc $1 'g.bin'",
+       {{"lt-proc", "a.bin"},
+        {"apertium-pretransfer"},
+        {"lt-proc", "-b", "b.bin"},
+        {"apertium-transfer", "-b", "t.t1x", "t.bin"},
+        {"lt-proc", "-n", "g.bin"}}},
+      {"/usr/bin/apertium-transfer t.t1x t.bin b.bin",
+       {{"lt-proc", "-b", "b.bin"}, {"/usr/bin/apertium-transfer", "-b", "t.t1x", "t.bin"}}},
+      {"lt-proc -b b.bin | apertium-transfer -b t.t1x t.bin",
+       {{"lt-proc", "-b", "b.bin"}, {"apertium-transfer", "-b", "t.t1x", "t.bin"}}},
+      {"apertium-transfer -c t.t1x t.bin b.bin",
+       {{"apertium-transfer", "-c", "t.t1x", "t.bin", "b.bin"}}},
+  };
+  for (const auto& [line, stages] : kCases) {
+    EXPECT_EQ(service::WithBilingualLookupApart(service::ParseModePipeline(line)), stages) << line;
+  }
+}
+
 TEST(ApertiumMode, AddsNullFlushOnlyWhereTheUsageOffersIt) {
   EXPECT_TRUE(service::UsageOffersNullFlush("  -z, --null-flush:  flush output"));
   EXPECT_TRUE(service::UsageOffersNullFlush("USAGE: lrx-proc[ -z | -d | -t ] fst_file"));

@@ -2,6 +2,7 @@
 
 #include "service/engine/language_names.h"
 #include "service/posix/log.h"
+#include "service/text/protected_spans.h"
 #include "service/text/span_markers.h"
 #include "stream_format.h"
 
@@ -53,6 +54,7 @@ ApertiumEngine::ApertiumEngine(ApertiumOptions options) : options_(std::move(opt
   std::signal(SIGPIPE, SIG_IGN);
 
   std::vector<Mode> modes = DiscoverModes(options_.modes_dir);
+  source_words_ = std::make_unique<SourceWords>(modes);
   std::vector<LanguagePair> planned = PlanPairs(modes);
   if (!options_.codes.empty()) {
     for (const std::string& code : options_.codes) {
@@ -145,14 +147,17 @@ Translation ApertiumEngine::TranslatePair(const LanguagePair& pair, std::string_
 }
 
 Translation ApertiumEngine::TranslatePair(const LanguagePair& pair,
-                                          const std::vector<Piece>& pieces) {
+                                          const std::vector<Piece>& marked) {
+  std::vector<Piece> pieces = TranslateKnownAddressees(marked, [&](const std::string& word) {
+    return source_words_->HasCommonWord(pair.modes.front(), word);
+  });
   if (std::all_of(pieces.begin(), pieces.end(), [](const Piece& piece) { return piece.keep; })) {
     return Translation{true, JoinPieces(pieces), {}};
   }
   Translation result = TranslateStream(pair, Deformat(pieces));
   if (!result.ok) return result;
   if (auto text = Reformat(result.text, pieces)) {
-    result.text = std::move(*text);
+    result.text = LowerCaseAfterAddressee(pieces, std::move(*text));
     return result;
   }
   LogLine("mode " + pair.modes.front() + " lost a kept span; translating piece by piece");

@@ -6,6 +6,7 @@
 #include "apertium_mode.h"
 #include "pipeline_pool.h"
 #include "service/engine/engine.h"
+#include "source_words.h"
 
 #include <sys/types.h>
 
@@ -73,7 +74,8 @@ class ApertiumEngine : public Engine {
 
   // The same for a text cut into pieces: the kept ones come back byte for byte and in place
   // (as superblanks; should Apertium lose one, the pieces between are translated one by one),
-  // the white space at both ends as typed.
+  // the white space at both ends as typed. A leading addressee that is a word of the source
+  // language ("Nota: ") is translated with the sentence it opens.
   Translation TranslatePair(const LanguagePair& pair, const std::vector<Piece>& pieces);
 
   // How many pipelines run now over every mode, busy or free.
@@ -91,6 +93,7 @@ class ApertiumEngine : public Engine {
   ApertiumOptions options_;
   std::map<std::string, std::unique_ptr<PipelinePool>, std::less<>> pools_;
   std::vector<LanguagePair> pairs_;
+  std::unique_ptr<SourceWords> source_words_;
 };
 
 }  // namespace service

@@ -175,6 +175,24 @@ std::vector<Command> ParseModePipeline(std::string_view text) {
   return stages;
 }
 
+std::vector<Command> WithBilingualLookupApart(std::vector<Command> stages) {
+  std::vector<Command> split;
+  for (Command& stage : stages) {
+    bool transfer_with_lookup =
+        std::filesystem::path(stage.front()).filename() == "apertium-transfer" &&
+        stage.size() == 4 &&
+        std::none_of(stage.begin() + 1, stage.end(),
+                     [](const std::string& word) { return word.rfind('-', 0) == 0; });
+    if (!transfer_with_lookup) {
+      split.push_back(std::move(stage));
+      continue;
+    }
+    split.push_back({"lt-proc", "-b", stage[3]});
+    split.push_back({stage[0], "-b", stage[1], stage[2]});
+  }
+  return split;
+}
+
 bool UsageOffersNullFlush(std::string_view usage) {
   static const std::regex flag(R"((^|[\s\[|,(])-z($|[\s\]|,:)=]))");
   static const std::regex long_flag(R"(--null-flush\b)");
@@ -239,7 +257,7 @@ std::vector<Mode> DiscoverModes(const std::string& directory) {
       continue;
     }
     try {
-      std::vector<Command> stages = ParseModePipeline(ReadFile(path));
+      std::vector<Command> stages = WithBilingualLookupApart(ParseModePipeline(ReadFile(path)));
       if (auto requirement = MissingRequirement(stages)) {
         std::string& skipped = missing[*requirement];
         skipped += (skipped.empty() ? "" : ", ") + name;

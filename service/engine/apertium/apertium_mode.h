@@ -28,6 +28,12 @@ std::optional<std::pair<std::string, std::string>> ModeLanguages(std::string_vie
 // std::invalid_argument for shell syntax beyond words, quotes and pipes.
 std::vector<Command> ParseModePipeline(std::string_view text);
 
+// Splits each `apertium-transfer T1X BIN BILINGUAL` stage into `lt-proc -b BILINGUAL` and
+// `apertium-transfer -b T1X BIN`, as `apertium` rewrites modes before it runs them: the
+// transfer's own lookup passes on every translation of a word that has several, which the
+// generator cannot inflect. Stages with options are left as written, as `apertium` leaves them.
+std::vector<Command> WithBilingualLookupApart(std::vector<Command> stages);
+
 // Whether a program's usage text offers null-flush mode (-z).
 bool UsageOffersNullFlush(std::string_view usage);
 
