@@ -19,7 +19,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
-from latency import load_average, percentile, summary  # noqa: E402
+from latency import interleaved_calls, load_average, percentile, summary  # noqa: E402
 from service_group import Group  # noqa: E402
 
 CHUNK = ("The city council announced on Tuesday that the new bridge across the river will open to "
@@ -75,17 +75,7 @@ def measure(port, count):
                                                    libre(html, format="html")),
         "the same words, plain": lambda: request(port, "POST", "/translate", libre(plain)),
     }
-    times = {name: [] for name in kinds}
-    failures = {name: 0 for name in kinds}
-    order = list(kinds.items())
-    for round_number in range(count):
-        for name, send in order if round_number % 2 == 0 else reversed(order):
-            ms, status, _ = send()
-            if status == 200:
-                times[name].append(ms)
-            else:
-                failures[name] += 1
-    return times, failures
+    return interleaved_calls(kinds, count)
 
 
 def many(port, lines):

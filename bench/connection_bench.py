@@ -18,7 +18,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
-from latency import load_average, summary  # noqa: E402
+from latency import interleaved_calls, load_average, summary  # noqa: E402
 from service_group import Group  # noqa: E402
 
 REMEMBERED = "/tr?lp=en_es&trtext=" + urllib.parse.quote("See you tomorrow at the station")
@@ -79,21 +79,6 @@ class KeptAlive:
             connection.close()
 
 
-def measure(kinds, count):
-    """kinds: {name: send()}. Each in turn, the order reversed every other round."""
-    times = {name: [] for name in kinds}
-    failures = {name: 0 for name in kinds}
-    order = list(kinds.items())
-    for round_number in range(count):
-        for name, send in order if round_number % 2 == 0 else reversed(order):
-            ms, status, _ = send()
-            if status == 200:
-                times[name].append(ms)
-            else:
-                failures[name] += 1
-    return times, failures
-
-
 def slow_translations(port, kilobytes, stop, done):
     """Keeps SLOW_CLIENTS long texts in flight, each new (so none is remembered), until `stop`;
     `done` gets each one's milliseconds and status."""
@@ -137,7 +122,7 @@ def main():
                 lambda port=port, target=target: new_connection(port, target))
             kinds[name + ", keep-alive"] = (
                 lambda port=port, target=target: kept.get(port, target))
-        times, failures = measure(kinds, args.rounds)
+        times, failures = interleaved_calls(kinds, args.rounds)
         kept.close()
         stop, done = threading.Event(), []
         threads = slow_translations(service.port, args.slow_kib, stop, done)
@@ -152,7 +137,7 @@ def main():
                                            ("/health", service.port, "/health"),
                                            ("remembered /tr", service.port, REMEMBERED))}
             first = len(done)
-            busy_times, busy_failures = measure(busy, args.rounds // 2)
+            busy_times, busy_failures = interleaved_calls(busy, args.rounds // 2)
             slow_during = len(done) - first
         finally:
             stop.set()

@@ -29,22 +29,30 @@ def get(port, target):
     return (time.perf_counter() - start) * 1000, response.status, body
 
 
-def interleaved(requests, count, check, get=get):
-    """requests: {name: (port, target)}. Sends each `count` times, in turn, the order reversed
-    every other round so that none always follows another; check(name, status, body) says
-    whether an answer is a good one; get(port, target) makes one request, as `get` above by
-    default. Returns {name: [ms, ...]} of the good answers and {name: failures}."""
-    times = {name: [] for name in requests}
-    failures = {name: 0 for name in requests}
-    order = list(requests.items())
+def interleaved_calls(sends, count, check=lambda name, status, body: status == 200):
+    """sends: {name: send()}, each send making one request and returning (ms, status, body).
+    Calls each `count` times, in turn, the order reversed every other round so that none always
+    follows another; check(name, status, body) says whether an answer is a good one (a 200 by
+    default). Returns {name: [ms, ...]} of the good answers and {name: failures}."""
+    times = {name: [] for name in sends}
+    failures = {name: 0 for name in sends}
+    order = list(sends.items())
     for round_number in range(count):
-        for name, (port, target) in order if round_number % 2 == 0 else reversed(order):
-            ms, status, body = get(port, target)
+        for name, send in order if round_number % 2 == 0 else reversed(order):
+            ms, status, body = send()
             if check(name, status, body):
                 times[name].append(ms)
             else:
                 failures[name] += 1
     return times, failures
+
+
+def interleaved(requests, count, check, get=get):
+    """requests: {name: (port, target)}, each sent with get(port, target), as `get` above by
+    default; otherwise as interleaved_calls."""
+    sends = {name: (lambda port=port, target=target: get(port, target))
+             for name, (port, target) in requests.items()}
+    return interleaved_calls(sends, count, check)
 
 
 def summary(samples):
