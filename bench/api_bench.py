@@ -19,7 +19,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
-from latency import interleaved_calls, load_average, percentile, summary  # noqa: E402
+from latency import interleaved_calls, load_average, percentile, summary, verdict  # noqa: E402
 from service_group import Group  # noqa: E402
 
 CHUNK = ("The city council announced on Tuesday that the new bridge across the river will open to "
@@ -86,10 +86,6 @@ def many(port, lines):
         if status != 200:
             worst = status
     return total, worst, b""
-
-
-def verdict(ok):
-    return "met" if ok else "NOT met"
 
 
 def main():

@@ -18,7 +18,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
-from latency import interleaved_calls, load_average, summary  # noqa: E402
+from latency import interleaved_calls, load_average, summary, verdict  # noqa: E402
 from service_group import Group  # noqa: E402
 
 REMEMBERED = "/tr?lp=en_es&trtext=" + urllib.parse.quote("See you tomorrow at the station")
@@ -96,10 +96,6 @@ def slow_translations(port, kilobytes, stop, done):
     for thread in threads:
         thread.start()
     return threads
-
-
-def verdict(ok):
-    return "met" if ok else "NOT met"
 
 
 def main():

@@ -55,6 +55,11 @@ def interleaved(requests, count, check, get=get):
     return interleaved_calls(sends, count, check)
 
 
+def verdict(ok):
+    """How a bench's table says whether a figure met its target."""
+    return "met" if ok else "NOT met"
+
+
 def summary(samples):
     if not samples:
         return "no answer"
