@@ -298,14 +298,15 @@ struct HttpService::Callbacks {
     MHD_suspend_connection(connection);
     bool taken = false;
     try {
-      taken = service.workers_.Submit([&service, connection, &state] {
-        try {
-          state.answered = Answered(service, state);
-        } catch (...) {  // no answer: Deliver closes the connection
-        }
-        // The last touch of the state: once resumed, the connection may end at any time.
-        MHD_resume_connection(connection);
-      });
+      taken = service.workers_.Submit(
+          [&service, &state] {
+            try {
+              state.answered = Answered(service, state);
+            } catch (...) {  // no answer: Deliver closes the connection
+            }
+          },
+          // The last touch of the state: once resumed, the connection may end at any time.
+          [connection] { MHD_resume_connection(connection); });
       if (!taken) state.answered = WorkersBusy();
     } catch (...) {
     }

@@ -19,11 +19,11 @@ WorkerPool::WorkerPool(std::size_t threads, std::size_t waiting)
 
 WorkerPool::~WorkerPool() { Stop(); }
 
-bool WorkerPool::Submit(std::function<void()> job) {
+bool WorkerPool::Submit(std::function<void()> job, std::function<void()> after) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_ || running_ + jobs_.size() >= bound_) return false;
-    jobs_.push_back(std::move(job));
+    jobs_.push_back(Job{std::move(job), std::move(after)});
   }
   wake_.notify_one();
   return true;
@@ -42,7 +42,7 @@ void WorkerPool::Stop() {
 
 void WorkerPool::Work() {
   for (;;) {
-    std::function<void()> job;
+    Job job;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
@@ -51,9 +51,12 @@ void WorkerPool::Work() {
       jobs_.pop_front();
       ++running_;
     }
-    job();
-    std::lock_guard<std::mutex> lock(mutex_);
-    --running_;
+    job.run();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      --running_;
+    }
+    if (job.after) job.after();
   }
 }
 

@@ -21,9 +21,11 @@ class WorkerPool {
   WorkerPool& operator=(const WorkerPool&) = delete;
   ~WorkerPool();
 
-  // Runs `job` on a worker; false (and `job` not run) when every worker is busy and `waiting`
-  // jobs wait, or the pool stopped. A job must not throw.
-  bool Submit(std::function<void()> job);
+  // Runs `job` on a worker, then `after` once the job's place is free again: what `after`
+  // hands back to a client finds the place free when the client comes again at once. False
+  // (and neither run) when every worker is busy and `waiting` jobs wait, or the pool stopped.
+  // Neither may throw.
+  bool Submit(std::function<void()> job, std::function<void()> after = {});
 
   // Takes no more jobs, runs the ones queued and joins the workers. Safe to call again.
   void Stop();
@@ -34,7 +36,11 @@ class WorkerPool {
   const std::size_t bound_;  // the jobs taken and not done, running or waiting
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::function<void()>> jobs_;
+  struct Job {
+    std::function<void()> run;
+    std::function<void()> after;
+  };
+  std::deque<Job> jobs_;
   std::size_t running_ = 0;
   bool stopping_ = false;
   std::vector<std::thread> workers_;

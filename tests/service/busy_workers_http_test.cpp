@@ -36,6 +36,11 @@ TEST(BusyWorkers, RememberedAnswersAndHealthComeBackWhileEveryWorkerWaits) {
   ASSERT_EQ(remembered->status, 200);
 
   engine.Hold();
+  // A failed check must not leave the workers held: the service's end would wait on them.
+  struct ReleaseAtEnd {
+    MemoryEngine& engine;
+    ~ReleaseAtEnd() { engine.Release(); }
+  } release_at_end{engine};
   std::vector<raw_http::Connection> slow;
   for (const char* text : {"first", "second"}) {
     slow.emplace_back(service.port());
