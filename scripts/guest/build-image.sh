@@ -100,6 +100,7 @@ build_root() {
   printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
   chmod +x "$root/usr/sbin/policy-rc.d"
   # A throwaway root: a failed build is never used, so dpkg need not sync each file it writes.
+  mkdir -p "$root/etc/dpkg/dpkg.cfg.d"
   echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/mirelskan-unsafe-io"
   in_root dpkg --add-architecture i386
   in_root apt-get -q update >"$work/apt.log" 2>&1
