@@ -9,6 +9,7 @@ import argparse
 import os
 import socket
 import statistics
+import subprocess
 import sys
 import threading
 import time
@@ -98,6 +99,15 @@ def slow_translations(port, kilobytes, stop, done):
     return threads
 
 
+def page_prices(build):
+    """What bench/fresh_pages.cpp says a never-touched page and a reused one cost here: the
+    connection memory's share of a new connection is about ten fresh pages."""
+    program = os.path.join(build, "fresh-pages")
+    if not os.path.exists(program):
+        return "fresh-pages not built"
+    return subprocess.run([program], capture_output=True, text=True, check=True).stdout.strip()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True)
@@ -149,6 +159,7 @@ def main():
           % (before, load_average(), args.rounds, args.slow_kib, slow_during,
              statistics.median(slow_ms) if slow_ms else float("nan"),
              sum(1 for _, status in done if status != 200)))
+    print("this machine: %s" % page_prices(args.build))
     print()
     print("| request | median / p99 |")
     print("| --- | --- |")

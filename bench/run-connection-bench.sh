@@ -6,5 +6,5 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh >&2
 cmake --preset linux >/dev/null
-cmake --build --preset linux -j2 --target translation-service >&2
+cmake --build --preset linux -j2 --target translation-service fresh_pages >&2
 exec python3 bench/connection_bench.py --build build/linux "$@"

@@ -29,9 +29,10 @@ inline constexpr unsigned kEventThreads = 1;
 inline constexpr std::size_t kTranslationWorkers = 32;
 inline constexpr std::size_t kWaitingTranslations = 256;
 // Room for the largest target (kMaxTargetLength) and its headers in one connection's memory,
-// and not much more: libmicrohttpd maps this memory afresh for every connection and touches
-// about half of it before the first answer, so each 4 KiB above the need is another page fault
-// on every new connection (256 KiB cost 33 of them, about 0.05 ms; 80 KiB costs 11).
+// and not much more: above 32 KiB libmicrohttpd maps this memory afresh for every connection,
+// and it clears the unused half it gave the read buffer before the answer, so each 8 KiB above
+// the need is another fresh page on every new connection (80 KiB costs 10 of them; on a machine
+// where a fresh page costs 14 microseconds, that is most of what a new connection costs).
 inline constexpr std::size_t kConnectionMemoryLimit = 80 * 1024;
 
 }  // namespace service
