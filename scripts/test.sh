@@ -7,27 +7,75 @@ cd "$(dirname "$0")/.."
 
 log=$(mktemp)
 
+# ctest keeps a skipped test's output, its reason, only in its log.
+skip_reasons() { grep '^skipped: ' "build/$1/Testing/Temporary/LastTest.log" | sort -u | sed "s/^/$1 /"; }
+
+# Builds and tests a preset; further arguments go to ctest.
 run_preset() {
-  echo "== preset $1"
-  cmake --preset "$1" >/dev/null && cmake --build --preset "$1" || { unbuilt="$unbuilt $1"; return 1; }
-  ctest --preset "$1" --output-on-failure -j2 2>&1 | tee -a "$log"
+  local preset=$1
+  shift
+  echo "== preset $preset"
+  cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" ||
+    { unbuilt="$unbuilt $preset"; return 1; }
+  ctest --preset "$preset" --output-on-failure -j2 "$@" 2>&1 | tee -a "$log"
   local ran=$?
-  # ctest keeps a skipped test's output, its reason, only in its log.
-  grep '^skipped: ' "build/$1/Testing/Temporary/LastTest.log" | sort -u | sed "s/^/$1 /"
+  skip_reasons "$preset"
+  return $ran
+}
+
+# Steps that run in the background, beside the presets built meanwhile: the emulated guest's
+# suites leave a core mostly idle. Each writes a log of its own, which joins the others' once it
+# is waited for.
+declare -A background_pid background_log
+
+# start_in_background NAME COMMAND...
+start_in_background() {
+  local name=$1
+  shift
+  background_log[$name]=$(mktemp)
+  "$@" >"${background_log[$name]}" 2>&1 &
+  background_pid[$name]=$!
+}
+
+# Waits for the step NAME and prints its output; its status, 0 for a step never started.
+finish_in_background() {
+  local name=$1 ran
+  [ -n "${background_pid[$name]:-}" ] || return 0
+  wait "${background_pid[$name]}"
+  ran=$?
+  tee -a "$log" <"${background_log[$name]}"
+  rm -f "${background_log[$name]}"
+  unset "background_pid[$name]" "background_log[$name]"
+  return $ran
+}
+
+# The package's systemd suite (the linux preset's label systemd) waits for the guest's image, then
+# for the emulated guest: it runs once the rest of the linux preset's tests are done with the
+# build folder, with the .deb they made.
+run_systemd_suite() {
+  echo "== preset linux, its systemd suite"
+  ctest --preset linux -L systemd -FA deb --output-on-failure
+  local ran=$?
+  skip_reasons linux
   return $ran
 }
 
 # The win32 preset has a script of its own: its Wine suites may run in the emulated guest.
+# Exits 3 when the preset did not build.
 run_win32() {
   echo "== preset win32"
-  if [ -n "$image_build" ]; then
-    wait "$image_build" || { cat "$image_log"; echo "the guest's image did not build"; return 1; }
-    cat "$image_log"
-  fi
-  scripts/win32-tests.sh 2>&1 | tee -a "$log"
-  local ran=${PIPESTATUS[0]}
-  [ "$ran" -ne 3 ] || unbuilt="$unbuilt win32"
-  return "$ran"
+  scripts/win32-tests.sh
+}
+
+# The image's build is this shell's child: only here can it be waited for.
+wait_for_image() {
+  local built
+  [ -n "$image_build" ] || return 0
+  wait "$image_build"
+  built=$?
+  image_build=""
+  cat "$image_log"
+  [ "$built" -eq 0 ] || { echo "the guest's image did not build"; return 1; }
 }
 
 status=0
@@ -35,20 +83,31 @@ unbuilt=""
 win32_why=$(scripts/win32-tests.sh --refusal)
 image_log=$(mktemp)
 image_build=""
-trap 'rm -f "$log" "$image_log"; [ -z "$image_build" ] || kill "$image_build" 2>/dev/null' EXIT
+trap 'rm -f "$log" "$image_log" "${background_log[@]}"
+  for pid in $image_build "${background_pid[@]}"; do kill "$pid" 2>/dev/null; done' EXIT
 # The emulated guest's image, which the linux preset's systemd suite always boots and the win32
 # preset's Wine suites where this machine cannot run them. Mostly downloads and unpacking: it
 # goes on beside the compilers of the other presets; the suite waits for it. It is built, and
 # checked, as a first run of the guest on a new machine gets it.
 scripts/guest/run-in-guest.sh --prepare >"$image_log" 2>&1 &
 image_build=$!
-for preset in linux linux-sanitize fuzz win32 win64; do
-  if [ "$preset" = win32 ]; then
-    run_win32 || { echo "preset win32 FAILED"; status=1; }
-  else
-    run_preset "$preset" || { echo "preset $preset FAILED"; status=1; }
-  fi
+run_preset linux -LE systemd || { echo "preset linux FAILED"; status=1; }
+[[ " $unbuilt " == *" linux "* ]] || start_in_background systemd run_systemd_suite
+run_preset linux-sanitize || { echo "preset linux-sanitize FAILED"; status=1; }
+if wait_for_image; then
+  start_in_background win32 run_win32
+else
+  echo "preset win32 FAILED"
+  status=1
+fi
+for preset in fuzz win64; do
+  run_preset "$preset" || { echo "preset $preset FAILED"; status=1; }
 done
+finish_in_background win32
+ran=$?
+[ "$ran" -ne 3 ] || unbuilt="$unbuilt win32"
+[ "$ran" -eq 0 ] || { echo "preset win32 FAILED"; status=1; }
+finish_in_background systemd || { echo "the linux preset's systemd suite FAILED"; status=1; }
 win32_way="directly"
 [ -z "$win32_why" ] || win32_way="in the emulated guest"
 
