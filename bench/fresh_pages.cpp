@@ -2,7 +2,10 @@
 // reuses: libmicrohttpd maps each connection's memory afresh when it is above 32 KiB and clears
 // half of it, so this price, paid about ten times, is part of every new connection's.
 //
-//   fresh-pages [ROUNDS]   prints the microseconds per fresh page and per reused page
+//   fresh-pages [ROUNDS]   prints the microseconds per fresh page and per reused page, in a
+//                          region the size of the service's connection memory
+#include "service/http/http_config.h"
+
 #include <sys/mman.h>
 
 #include <chrono>
@@ -14,7 +17,7 @@
 namespace {
 
 constexpr std::size_t kPage = 4096;
-constexpr std::size_t kRegion = 80 * 1024;  // the service's connection memory
+constexpr std::size_t kRegion = service::kConnectionMemoryLimit;
 constexpr std::size_t kTouched = kRegion / 2;
 
 using Clock = std::chrono::steady_clock;
