@@ -4,9 +4,14 @@
 # installs from the lists that arrived. Only a package that cannot be installed ends the run.
 # Wine's 32-bit loader is installed only where the kernel runs i386 code; where apt refuses it
 # (a mirror out of step), it is tried again a day later.
+#   install-deps.sh           all of them
+#   install-deps.sh --guest   only what builds the emulated guest's image, whose build can then
+#                             go on while the rest installs
 set -u
 
-packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
+# The image's builder runs debootstrap, mkfs.ext4 and, for the Wine prefix it makes, the guest.
+guest_packages="debootstrap qemu-system-x86 qemu-utils e2fsprogs"
+packages="$guest_packages cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils wine64
   libmicrohttpd-dev libcurl4-openssl-dev nlohmann-json3-dev libsystemd-dev
   libcli11-dev libgumbo-dev
@@ -17,7 +22,7 @@ packages="cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-de
   libcld2-dev lttoolbox-dev libxml2-dev libicu-dev gettext
   libhunspell-dev hunspell-de-de hunspell-nl hunspell-it hunspell-pt-pt
   libhiredis-dev prometheus-cpp-dev
-  redis-server nginx-light prometheus lintian debootstrap qemu-system-x86 qemu-utils e2fsprogs
+  redis-server nginx-light prometheus lintian
   dpkg-dev curl unzip man-db nodejs"
 # Its recommends would add about 700 MB of i386 libraries (sound, graphics, printing) that the
 # tests never load.
@@ -176,11 +181,19 @@ install_win32_loader() {
 
 main() {
   local missing refusal want_win32=""
-  # Debian's nodejs leaves npm to a package of its own; other builds of node bring it along.
-  command -v npm >/dev/null || packages="$packages npm"
+  case "$*" in
+    "" | --guest) ;;
+    *) echo "usage: install-deps.sh [--guest]" >&2; return 2 ;;
+  esac
+  if [ "${1:-}" = --guest ]; then
+    packages=$guest_packages
+  else
+    # Debian's nodejs leaves npm to a package of its own; other builds of node bring it along.
+    command -v npm >/dev/null || packages="$packages npm"
+  fi
   # shellcheck disable=SC2086 # one word per package
   missing=$(missing_of $packages)
-  if ! is_installed "$win32_loader"; then
+  if [ "${1:-}" != --guest ] && ! is_installed "$win32_loader"; then
     if ! refusal=$("$(dirname "$0")/i386-refusal.sh"); then
       say "not installing $win32_loader: $refusal; $win32_skipped"
     elif refusal=$(remembered_refusal); then

@@ -3,7 +3,9 @@
 # UBSan), the checks of the shipped 32-bit DLL, and the end-to-end tests under Wine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh || exit 1
+# What the emulated guest's image is built with comes first: the image, mostly one process
+# unpacking packages, builds beside the rest of the install, which is another.
+./scripts/install-deps.sh --guest || exit 1
 
 log=$(mktemp)
 
@@ -78,6 +80,15 @@ run_win32() {
   scripts/win32-tests.sh
 }
 
+# The emulated guest's image, which the linux preset's systemd suite always boots and the win32
+# preset's Wine suites where this machine cannot run them. It is built, and checked, as a first
+# run of the guest on a new machine gets it, in a process group of its own, which the end of this
+# script stops whole.
+start_image() {
+  setsid scripts/guest/run-in-guest.sh --prepare >"$image_log" 2>&1 &
+  image_build=$!
+}
+
 # The image's build is this shell's child: only here can it be waited for.
 wait_for_image() {
   local built
@@ -89,19 +100,16 @@ wait_for_image() {
   [ "$built" -eq 0 ] || { echo "the guest's image did not build"; return 1; }
 }
 
-status=0
-unbuilt=""
-win32_why=$(scripts/win32-tests.sh --refusal)
 image_log=$(mktemp)
 image_build=""
 trap 'rm -f "$log" "$image_log" "${background_log[@]}"
-  for pid in $image_build "${background_pid[@]}"; do kill "$pid" 2>/dev/null; done' EXIT
-# The emulated guest's image, which the linux preset's systemd suite always boots and the win32
-# preset's Wine suites where this machine cannot run them. Mostly downloads and unpacking: it
-# goes on beside the compilers of the other presets; the suite waits for it. It is built, and
-# checked, as a first run of the guest on a new machine gets it.
-scripts/guest/run-in-guest.sh --prepare >"$image_log" 2>&1 &
-image_build=$!
+  [ -z "$image_build" ] || kill -- "-$image_build" 2>/dev/null
+  for pid in "${background_pid[@]}"; do kill "$pid" 2>/dev/null; done' EXIT
+start_image
+./scripts/install-deps.sh || exit 1
+status=0
+unbuilt=""
+win32_why=$(scripts/win32-tests.sh --refusal)
 run_preset linux -LE systemd || { echo "preset linux FAILED"; status=1; }
 [[ " $unbuilt " == *" linux "* ]] || start_in_background systemd run_systemd_suite
 # The sanitizers' build goes on beside the systemd suite, their tests only after it: those would

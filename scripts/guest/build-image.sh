@@ -69,6 +69,24 @@ deb $mirror $suite main
 SOURCES
 }
 
+# The guest boots from one virtio disk, so its initramfs needs only what mounts that: made so it
+# takes 4 s, where Debian's default (every module any machine may boot from) took 64 s, twice in
+# the install (the kernel's, then the trigger's), and an emulated boot unpacks 6 MB, not 36.
+# Written before the install, which makes the initramfs, and kept: a later kernel's takes it too.
+write_initramfs_config() {
+  mkdir -p "$1/etc/initramfs-tools/conf.d" "$1/etc/initramfs-tools/hooks"
+  # Minbase has no zstd, Debian's default; initramfs-tools would fall back to gzip with a warning.
+  printf 'MODULES=list\nCOMPRESS=gzip\n' >"$1/etc/initramfs-tools/conf.d/mirelskan-guest"
+  cat >"$1/etc/initramfs-tools/hooks/mirelskan-guest" <<'HOOK'
+#!/bin/sh
+# The root file system's disk and file system (run-in-guest.sh: root=/dev/vda, ext4).
+[ "$1" = prereqs ] && exit 0
+. /usr/share/initramfs-tools/hook-functions
+manual_add_modules virtio_pci virtio_blk ext4
+HOOK
+  chmod 755 "$1/etc/initramfs-tools/hooks/mirelskan-guest"
+}
+
 in_root() { LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive chroot "$root" "$@"; }
 
 mount_kernel_filesystems() {
@@ -102,6 +120,7 @@ build_root() {
   # A throwaway root: a failed build is never used, so dpkg need not sync each file it writes.
   mkdir -p "$root/etc/dpkg/dpkg.cfg.d"
   echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/mirelskan-unsafe-io"
+  write_initramfs_config "$root"
   in_root dpkg --add-architecture i386
   in_root apt-get -q update >"$work/apt.log" 2>&1
   # shellcheck disable=SC2086 # one word per package

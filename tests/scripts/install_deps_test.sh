@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 script="$here/../../scripts/install-deps.sh"
 passed=0 failed=0
 
-# run_case NAME: runs the script in a fresh state; $status, $said and $ran hold what it did.
+# run_case [ARGUMENT]: runs the script in a fresh state; $status, $said and $ran hold what it did.
 run_case() {
   STATE=$(mktemp -d)
   export STATE
@@ -16,7 +16,7 @@ run_case() {
   declare -p UPDATE_FAILS SKEWED STILL_SKEWED NEVER REMOVES 2>/dev/null |
     sed 's/^declare -. //' >"$STATE/case"
   said=$(PATH="$here/stand-ins:$PATH" MIRELSKAN_I386_PROBE="$PROBE" MIRELSKAN_DEPS_CACHE="$CACHE" \
-    "$script" 2>&1)
+    "$script" "$@" 2>&1)
   status=$?
   ran=$(cat "$STATE/log")
   still_absent=$(paste -sd ' ' "$STATE/absent")
@@ -139,6 +139,18 @@ refused_at -3600 "$breaks"
 run_case
 check stamp-from-the-future "tries again" has "$ran" "apt-get -q install -y --no-install-recommends wine32:i386"
 check stamp-from-the-future "forgets the refusal at once" [ -z "$(stamp)" ]
+
+# The guest's tools first, while the image's build waits on them: wine32 is the full run's.
+reset_case
+ABSENT="qemu-system-x86 apertium-es-pt wine32:i386"
+run_case --guest
+check guest-only "exits 0" [ "$status" -eq 0 ]
+check guest-only "installs only the guest's tools" \
+  [ "$ran" = $'apt-get -q update\napt-get -q install -y qemu-system-x86' ]
+check guest-only "leaves the rest for the full run" [ "$still_absent" = "apertium-es-pt wine32:i386" ]
+run_case --guests
+check unknown-argument "exits 2" [ "$status" -eq 2 ]
+check unknown-argument "runs no apt-get or dpkg" [ -z "$ran" ]
 
 echo "install-deps: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
