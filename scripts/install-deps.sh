@@ -11,7 +11,8 @@ set -u
 
 # The image's builder runs debootstrap, mkfs.ext4 and, for the Wine prefix it makes, the guest.
 guest_packages="debootstrap qemu-system-x86 qemu-utils e2fsprogs"
-packages="$guest_packages cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
+packages="$guest_packages
+  cmake ninja-build g++ pkgconf perl googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils wine64
   libmicrohttpd-dev libcurl4-openssl-dev nlohmann-json3-dev libsystemd-dev
   libcli11-dev libgumbo-dev

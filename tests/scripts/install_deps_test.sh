@@ -147,7 +147,8 @@ run_case --guest
 check guest-only "exits 0" [ "$status" -eq 0 ]
 check guest-only "installs only the guest's tools" \
   [ "$ran" = $'apt-get -q update\napt-get -q install -y qemu-system-x86' ]
-check guest-only "leaves the rest for the full run" [ "$still_absent" = "apertium-es-pt wine32:i386" ]
+check guest-only "leaves the rest for the full run" \
+  [ "$still_absent" = "apertium-es-pt wine32:i386" ]
 run_case --guests
 check unknown-argument "exits 2" [ "$status" -eq 2 ]
 check unknown-argument "runs no apt-get or dpkg" [ -z "$ran" ]
