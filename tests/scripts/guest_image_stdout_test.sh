@@ -2,7 +2,8 @@
 # The guest's image builder prints its folder and nothing else on standard output, which
 # run-in-guest.sh boots: its slow steps (debootstrap, the chroot's apt, mkfs.ext4, the boot that
 # makes the Wine prefix) are stood in for by tools that write to standard output on purpose, so a
-# build runs in seconds, and any step whose output reached standard output shows here.
+# build runs in seconds, and any step whose output reached standard output shows here. The
+# stand-in chroot's notes show too what the root is set up with before its install.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 guest="$here/../../scripts/guest"
@@ -56,10 +57,16 @@ run_case prepare "$guest/run-in-guest.sh" --prepare
 check "prints the folder build-image.sh named" [ "$out" = "$image" ]
 
 new_cache
-run_case build "$guest/build-image.sh"
+STANDIN_LOG=$cache.log run_case build "$guest/build-image.sh"
 check "exits 0" [ "$status" -eq 0 ]
 check "prints only the image's folder" names_image
 check "says it built" has "$err" "guest image: built in"
+in_root=$(sed -n 's/^chroot: //p; s/^initramfs: /initramfs /p' "$cache.log" | cut -d' ' -f1-3)
+check "sets the initramfs's modules before the install makes it" \
+  has "$in_root" $'initramfs MODULES=list COMPRESS=gzip\napt-get -q install'
+check "makes apt's index after the clean, which deletes it" \
+  has "$in_root" $'apt-get clean\napt-cache gencaches'
+rm -f "$cache.log"
 
 rm -f -- "$cache"/guest-*/root.img
 run_case incomplete "$guest/run-in-guest.sh" --prepare
