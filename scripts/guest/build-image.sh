@@ -142,7 +142,7 @@ build_root() {
   in_root apt-get clean
   # The index apt builds from its lists on first use, made here at native speed: emulated, the
   # package suite's first apt-get spent 16 s on it.
-  in_root apt-cache gencaches
+  in_root apt-cache gencaches >>"$work/apt.log" 2>&1
   rm -f "$root/usr/sbin/policy-rc.d" "$root/etc/dpkg/dpkg.cfg.d/mirelskan-unsafe-io"
   install -m 755 "$here/first-process.sh" "$root/sbin/mirelskan-guest-init"
   unmount_kernel_filesystems
@@ -156,7 +156,8 @@ make_image() {
   # Room for the files and the Wine prefix (about 600 MiB) with a margin; the file is sparse, and
   # the suites' runs write to a copy-on-write snapshot, never to it.
   size_mib=$(($(du -sm "$root" | cut -f1) * 12 / 10 + 1024))
-  mkfs.ext4 -q -F -L mirelskan-guest -d "$root" "$work/root.img" "${size_mib}M"
+  # Even with -q it says "Creating regular file" for a new image; its errors go to standard error.
+  mkfs.ext4 -q -F -L mirelskan-guest -d "$root" "$work/root.img" "${size_mib}M" >/dev/null
 }
 
 # Boots the new image once, with its disk writable, to make the Wine prefix in it. Made on the
